@@ -1,10 +1,25 @@
+// Teintelle: tries colour-grading effects (.cube tables) on a photo.
+#include "app/Conventions.h"
+#include "app/TFen_Teintelle.h"
+#include "app/Theme.h"
+#include "app/UserDialogs.h"
+#include "app/Widgets.h"
+
 #include <QApplication>
-#include <QWidget>
 
 int main(int argc, char** argv)
 {
     QApplication application(argc, argv);
-    QWidget window;
-    window.show();
+    const QString programFile = QApplication::applicationFilePath();
+    QApplication::setApplicationName(
+        QString::fromStdString(teintelle::applicationTitle(programFile.toStdString())));
+
+    teintelle::QtUserDialogs dialogs;
+    if (!teintelle::activateTheme(application, teintelle::kThemeName))
+        dialogs.showThemeError(teintelle::themeNotFoundText(teintelle::kThemeName));
+
+    teintelle::TFen_Teintelle Fen_Teintelle(dialogs, programFile);
+    Fen_Teintelle.show();
+    Fen_Teintelle.Bt_Fermer->setFocus();
     return application.exec();
 }

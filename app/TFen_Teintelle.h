@@ -1,0 +1,122 @@
+#pragma once
+
+#include "imaging/TBitmap32.h"
+
+#include <QIcon>
+#include <QList>
+#include <QPersistentModelIndex>
+#include <QWidget>
+
+#include <cstdint>
+#include <memory>
+
+class QLabel;
+class QTreeView;
+
+namespace teintelle {
+
+class BevelPanel;
+class PanelSplitter;
+class PathEdit;
+class PushButton;
+class TImage32;
+class UserDialogs;
+
+// The window-state store of the window: switched off, it stores and restores
+// nothing.
+struct FormStorage {
+    bool active = false;
+};
+
+// The main window: a dark window with the effect library on the left and the
+// photo with its two views on the right. Its handlers are the program's
+// operations; each reads the controls, calls the engine and shows the result.
+class TFen_Teintelle : public QWidget {
+    Q_OBJECT
+public:
+    // programFile: full path of the program file; the window scans its folder
+    // at start-up. dialogs: every modal box goes through it.
+    TFen_Teintelle(UserDialogs& dialogs, const QString& programFile, QWidget* parent = nullptr);
+    ~TFen_Teintelle() override;
+
+    // Controls and components, in their order of declaration.
+    PathEdit* FichierImage = nullptr;
+    TImage32* Image322 = nullptr;
+    PushButton* Bt_AnnuleEffet = nullptr;
+    // JvAppIniFileStorage1: see settingsStore_ below (destroyed with the window).
+    FormStorage JvFormStorage1;
+    TImage32* Image321 = nullptr;
+    PathEdit* RepertoireFichiersCube = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QLabel* Label3 = nullptr;
+    PushButton* Bt_SansEffet = nullptr;
+    BevelPanel* Panel1 = nullptr;
+    PushButton* Bt_Fermer = nullptr;
+    QLabel* Label5 = nullptr;
+    BevelPanel* Panel_Tables = nullptr;
+    PanelSplitter* Splitter1 = nullptr;
+    BevelPanel* Panel_Images = nullptr;
+    QTreeView* TreeView1 = nullptr;
+    QLabel* Label_Infos = nullptr;
+    QList<QIcon> ImageList1;
+
+    // Public fields.
+    std::int32_t TailleTableLut = 0;
+    std::int32_t ResolutionChargee = 0;
+
+    // The root node of the effect tree; invalid when there is none.
+    QPersistentModelIndex NoeudRacine;
+
+    // The application title: caption of the notice and error boxes.
+    const QString& applicationTitle() const { return title_; }
+    const QString& programFolder() const { return programFolder_; }
+    const TBitmap32* imageTraitee() const { return ImageTraitee.get(); }
+
+    // Handlers of the event table.
+    void FormCreate();
+    void FormDestroy();
+    void Bt_FermerClick();
+    void RepertoireFichiersCubeChange();
+    void TreeView1Change();
+    void FichierImageChange();
+    void Bt_SansEffetMouseEnter();
+    void Bt_SansEffetMouseLeave();
+    void Image322DblClick();
+
+    void ChargeIcones(const QString& libraryPath);
+
+    // Runs one handler: an error that escapes it is shown in the error box
+    // and the program goes on.
+    template <class Handler> void runHandler(Handler&& handler);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void createControls();
+    void createBottomBar();
+    void createEffectPanel();
+    void createPhotoPanel();
+    void connectEvents();
+    void layoutPanels();
+    void setTablesWidth(int width);
+    void setStatus(const QString& text);
+    void showError(const QString& message);
+
+    UserDialogs& dialogs_;
+    QString title_;
+    QString programFolder_;
+    int tablesWidth_ = 353;
+    bool pointerOnCompareButton_ = false;
+
+    std::unique_ptr<TBitmap32> ImageTraitee;
+    float coef = 0.0f;
+};
+
+// The path of the icon library the tree's icons come from: here the style
+// the program runs with.
+QString CheminShell32();
+
+} // namespace teintelle
