@@ -1,5 +1,6 @@
 #include "app/AnchorLayout.h"
 
+#include <QWidget>
 #include <QWidgetItem>
 
 #include <algorithm>
@@ -75,7 +76,12 @@ void AnchorLayout::setGeometry(const QRect& rect)
     QLayout::setGeometry(rect);
     for (const Entry& entry : entries_) {
         const QRect placed = place(entry.design, entry.anchors, designSize_, rect.size());
-        entry.item->setGeometry(placed.translated(rect.topLeft()));
+        // Straight to the widget: a layout item would bend the rectangle to
+        // the widget's size policy, and the design sizes must hold exactly.
+        if (QWidget* widget = entry.item->widget())
+            widget->setGeometry(placed.translated(rect.topLeft()));
+        else
+            entry.item->setGeometry(placed.translated(rect.topLeft()));
     }
 }
 

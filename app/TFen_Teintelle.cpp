@@ -55,7 +55,7 @@ QLabel* autoSizedLabel(const QString& name, const QString& text, QWidget* parent
 
 } // namespace
 
-QString CheminShell32() { return QStringLiteral("style:") + QApplication::style()->name(); }
+QString CheminShell32() { return QStringLiteral("style:Fusion"); }
 
 TFen_Teintelle::TFen_Teintelle(UserDialogs& dialogs, const QString& programFile, QWidget* parent)
     : QWidget(parent), dialogs_(dialogs)
@@ -84,7 +84,7 @@ TFen_Teintelle::~TFen_Teintelle()
     FormDestroy();
 }
 
-template <class Handler> void TFen_Teintelle::runHandler(Handler&& handler)
+void TFen_Teintelle::runHandler(const std::function<void()>& handler)
 {
     try {
         handler();

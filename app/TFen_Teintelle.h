@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 class QLabel;
@@ -88,7 +89,7 @@ public:
 
     // Runs one handler: an error that escapes it is shown in the error box
     // and the program goes on.
-    template <class Handler> void runHandler(Handler&& handler);
+    void runHandler(const std::function<void()>& handler);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -115,8 +116,8 @@ private:
     float coef = 0.0f;
 };
 
-// The path of the icon library the tree's icons come from: here the style
-// the program runs with.
+// The icon library the tree's icons come from: here the generic icons of the
+// Fusion style, which every Qt build carries, named as "style:Fusion".
 QString CheminShell32();
 
 } // namespace teintelle
