@@ -2,6 +2,7 @@
 
 #include "lut/LutTable.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <emmintrin.h>
@@ -24,8 +25,17 @@ float slope(std::int32_t difference, float coef)
     return static_cast<float>(static_cast<long double>(difference) / static_cast<long double>(coef));
 }
 
-LutKernel::LutKernel(std::int32_t n, float coef) : corrections_(std::size_t(256) * kRow)
+LutKernel::LutKernel(std::int32_t n, float coef, Path path) : n_(n), coef_(coef)
 {
+    if (path == Path::Best)
+        enableVectorPath(n, coef);
+    if (!vectorised_)
+        prepareTables(n, coef);
+}
+
+void LutKernel::prepareTables(std::int32_t n, float coef)
+{
+    corrections_.resize(std::size_t(256) * kRow);
     const auto edge = std::uint64_t(n);
     const std::uint64_t strideRed = sizeof(TLutValeur);
     const std::uint64_t strideGreen = strideRed * edge;
@@ -51,8 +61,44 @@ LutKernel::LutKernel(std::int32_t n, float coef) : corrections_(std::size_t(256)
     }
 }
 
+// x / coef and x * N / 256 differ by less than N x 2^-24, far below the
+// 1/256 that separates a non-integer x * N / 256 from the next integer; they
+// can only disagree where x * N / 256 is an integer m and coef was rounded
+// up, making the lower index m - 1: one adjustment covers both cases. A
+// single-precision division rounds once where the slope rounds twice (to
+// extended, then to single), and d rounds once either way. Every x and every
+// difference is checked all the same.
+void LutKernel::enableVectorPath(std::int32_t n, float coef)
+{
+    if (!processorHasAvx512() || !LutTable::fitsInMemoryLimit(n))
+        return;
+    loAdjust_ = static_cast<long double>(coef) > 256.0L / n ? 1 : 0;
+    for (std::int32_t x = 0; x < 256; ++x) {
+        const LatticeStep step = latticeStep(std::uint32_t(x), n, coef);
+        const std::int32_t lo = std::max(0, (x * n - loAdjust_) >> 8);
+        const float d = std::fma(-static_cast<float>(lo), coef, static_cast<float>(x));
+        if (std::uint32_t(lo) != step.lo || d != step.d)
+            return;
+    }
+    for (std::int32_t difference = -255; difference <= 255; ++difference) {
+        volatile float quotient = static_cast<float>(difference) / coef; // single rounding, as vdivps
+        if (quotient != slope(difference, coef))
+            return;
+    }
+    vectorised_ = true;
+}
+
 void LutKernel::map(const TColor32* source, TColor32* destination, std::size_t count,
                     const std::uint8_t* entries) const
+{
+    if (vectorised_)
+        mapAvx512(source, destination, count, entries);
+    else
+        mapPortable(source, destination, count, entries);
+}
+
+void LutKernel::mapPortable(const TColor32* source, TColor32* destination, std::size_t count,
+                            const std::uint8_t* entries) const
 {
     const std::uint8_t* corrections = corrections_.data() + 255; // indexed by difference
     for (std::size_t i = 0; i < count; ++i) {

@@ -34,15 +34,40 @@ float slope(std::int32_t difference, float coef);
 //     and always fits 8 bits.
 class LutKernel {
 public:
-    LutKernel(std::int32_t n, float coef); // n >= 1
+    enum class Path {
+        Best,     // the vector path when the processor and the edge size allow it
+        Portable, // plain 64-bit code, one pixel at a time
+    };
+
+    LutKernel(std::int32_t n, float coef, Path path = Path::Best); // n >= 1
 
     // Maps count pixels through the table's entries (with the spare entry
     // after the last one, see LutTable).
-    void map(const TColor32* source, TColor32* destination, std::size_t count,
-             const std::uint8_t* entries) const;
+    void map(const TColor32* source, TColor32* destination, std::size_t count, const std::uint8_t* entries) const;
+
+    // Whether map runs the vector path.
+    bool vectorised() const { return vectorised_; }
 
 private:
     static constexpr int kRow = 512; // corrections per input value, differences -255..255 and one pad
+
+    void mapPortable(const TColor32* source, TColor32* destination, std::size_t count,
+                     const std::uint8_t* entries) const;
+    // AVX-512, 16 pixels at a time (LutKernelAvx512.cpp). It computes what
+    // the portable path looks up: the lower index as max(0, (x * N - adjust)
+    // >> 8), d with a fused multiply-add, k with a single-precision division.
+    // The constructor checks each against latticeStep and slope for every x
+    // and every difference before enabling this path.
+    void mapAvx512(const TColor32* source, TColor32* destination, std::size_t count,
+                   const std::uint8_t* entries) const;
+    static bool processorHasAvx512();
+    void enableVectorPath(std::int32_t n, float coef);
+    void prepareTables(std::int32_t n, float coef);
+
+    std::int32_t n_ = 1;
+    float coef_ = 256.0f;
+    std::int32_t loAdjust_ = 0;
+    bool vectorised_ = false;
 
     std::array<std::uint64_t, 256> cornersRed_{};
     std::array<std::uint64_t, 256> cornersGreen_{};
