@@ -79,6 +79,8 @@ int PosixFileSystem::createNew(const std::string& path, mode_t mode, int& fd)
 
 int PosixFileSystem::openForRewriting(const std::string& path, int& fd)
 {
+    // Not blocking either: a pipe put there since it was checked must not
+    // hang the end of the run.
     return openFile(path, O_WRONLY | O_NONBLOCK, 0, fd);
 }
 

@@ -3,7 +3,6 @@
 #include "app/settings/SettingsTestFiles.h"
 
 #include <cerrno>
-#include <climits>
 
 namespace teintelle {
 namespace {
@@ -152,13 +151,15 @@ TEST_F(IniFileStorageTest, FileThatCannotBeReadIsNeverWrittenOver)
     // could write it but has not seen what it holds.
     const std::string folder = makeFolder("program");
     const std::string path = settingsIn(folder);
-    writeFile(path, kOldFile, 0622);
+    writeFile(path, kOldFile, 0222);
     const ChildRun run = runAsUnprivilegedUser([&] {
         IniFileStorage store(path);
         const bool unreadable = store.read() == SettingsReadOutcome::Unreadable;
         return unreadable ? static_cast<int>(store.write()) : 100;
     });
     EXPECT_EQ(run.exitCode, static_cast<int>(SettingsWriteOutcome::SkippedUnread));
+    EXPECT_EQ(permissionsOf(path), 0222u);
+    ::chmod(path.c_str(), 0644); // so that this process can check it, root or not
     EXPECT_EQ(readFile(path), kOldFile);
 
     // A folder in the file's place, a read that fails, a file too large.
@@ -260,6 +261,13 @@ TEST_F(IniFileStorageTest, LinkIsWrittenThroughToItsTarget)
     EXPECT_EQ(permissionsOf(shared + "/real.ini"), 0640u);
     EXPECT_EQ(namesIn(program), std::vector<std::string>{kFileName});
     EXPECT_EQ(namesIn(shared), (std::vector<std::string>{"link.ini", "real.ini"}));
+
+    // A link to nothing yet: the run starts empty and creates the target.
+    std::filesystem::remove(path);
+    std::filesystem::create_symlink("../shared/new.ini", path);
+    EXPECT_EQ(runOnce(path), SettingsWriteOutcome::Written);
+    EXPECT_TRUE(std::filesystem::is_symlink(path));
+    EXPECT_EQ(readFile(shared + "/new.ini"), "");
 
     // A loop of links is no file to read or write.
     std::filesystem::remove(path);
