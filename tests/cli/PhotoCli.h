@@ -1,0 +1,93 @@
+#pragma once
+// Running teintelle-cli's photo commands as a separate process, and reading
+// back the PPM files they write.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+#include "imaging/TBitmap32.h"
+
+namespace teintelle::clitest {
+
+struct CliRun {
+    int status = -1;
+    std::string out, err;
+};
+
+inline std::string slurp(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+inline CliRun runCli(const std::filesystem::path& folder, const std::vector<std::string>& args)
+{
+    const auto outPath = folder / "stdout", errPath = folder / "stderr";
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::chdir(folder.c_str()) != 0 || !std::freopen(outPath.c_str(), "w", stdout)
+            || !std::freopen(errPath.c_str(), "w", stderr))
+            ::_exit(127);
+        std::vector<std::string> words{TEINTELLE_CLI_PATH};
+        words.insert(words.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (auto& word : words)
+            argv.push_back(word.data());
+        argv.push_back(nullptr);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    CliRun result;
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.out = slurp(outPath);
+    result.err = slurp(errPath);
+    return result;
+}
+
+// The pixels of a P6 file as the header "P6\nW H\n255\n" and RGB triplets.
+struct Ppm {
+    int width = -1, height = -1;
+    std::vector<TColor32> pixels; // alpha 255
+};
+
+inline Ppm readPpm(const std::string& bytes)
+{
+    Ppm ppm;
+    std::istringstream in(bytes);
+    std::string magic;
+    int maxval = 0;
+    in >> magic >> ppm.width >> ppm.height >> maxval;
+    if (magic != "P6" || maxval != 255 || in.get() != '\n')
+        return Ppm{};
+    const std::size_t count = std::size_t(ppm.width) * std::size_t(ppm.height);
+    const std::size_t start = std::size_t(in.tellg());
+    if (bytes.size() != start + count * 3)
+        return Ppm{};
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto* p = reinterpret_cast<const unsigned char*>(bytes.data() + start + i * 3);
+        ppm.pixels.push_back(0xFF000000u | (TColor32(p[0]) << 16) | (TColor32(p[1]) << 8) | p[2]);
+    }
+    return ppm;
+}
+
+// The surface's pixels as a PPM keeps them: alpha made 255.
+inline std::vector<TColor32> opaquePixels(const TBitmap32& surface)
+{
+    std::vector<TColor32> pixels(surface.Bits(), surface.Bits() + std::size_t(surface.Width()) * surface.Height());
+    for (auto& p : pixels)
+        p |= 0xFF000000u;
+    return pixels;
+}
+
+} // namespace teintelle::clitest
