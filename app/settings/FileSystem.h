@@ -1,0 +1,75 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstddef>
+#include <string>
+
+namespace teintelle {
+
+// What the settings store needs to know of a file.
+struct FileFacts {
+    bool regular = false;
+    mode_t mode = 0; // as stat gives it: type and permission bits
+    uid_t owner = 0;
+    gid_t group = 0;
+    off_t size = 0;
+};
+
+// The few file operations the settings store performs. Tests replace one
+// of them to make it fail as a full disk or a locked folder would, which
+// also works when they run as root. Every call returns 0, or the errno
+// value of its failure. A file is known by its descriptor once open.
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+
+    virtual int status(const std::string& path, FileFacts& facts) = 0; // follows links
+    virtual int readLink(const std::string& path, std::string& target) = 0; // EINVAL: not a link
+    virtual int makeDirectory(const std::string& path) = 0;
+
+    virtual int openForReading(const std::string& path, int& fd) = 0;
+    virtual int createNew(const std::string& path, mode_t mode, int& fd) = 0; // EEXIST if present
+    virtual int openForRewriting(const std::string& path, int& fd) = 0; // existing, not truncated
+
+    virtual int statusOf(int fd, FileFacts& facts) = 0;
+    virtual int read(int fd, char* buffer, std::size_t size, std::size_t& got) = 0;
+    virtual int writeAt(int fd, const char* data, std::size_t size, off_t offset,
+                        std::size_t& written) = 0;
+    virtual int reserve(int fd, off_t size) = 0; // blocks for size bytes, data unchanged
+    virtual int truncate(int fd, off_t size) = 0;
+    virtual int setOwner(int fd, uid_t owner, gid_t group) = 0;
+    virtual int setMode(int fd, mode_t mode) = 0;
+    virtual int sync(int fd) = 0;
+    virtual int close(int fd) = 0;
+
+    virtual int rename(const std::string& from, const std::string& to) = 0;
+    virtual int remove(const std::string& path) = 0;
+};
+
+// The real thing, over POSIX calls.
+class PosixFileSystem : public FileSystem {
+public:
+    int status(const std::string& path, FileFacts& facts) override;
+    int readLink(const std::string& path, std::string& target) override;
+    int makeDirectory(const std::string& path) override;
+    int openForReading(const std::string& path, int& fd) override;
+    int createNew(const std::string& path, mode_t mode, int& fd) override;
+    int openForRewriting(const std::string& path, int& fd) override;
+    int statusOf(int fd, FileFacts& facts) override;
+    int read(int fd, char* buffer, std::size_t size, std::size_t& got) override;
+    int writeAt(int fd, const char* data, std::size_t size, off_t offset, std::size_t& written) override;
+    int reserve(int fd, off_t size) override;
+    int truncate(int fd, off_t size) override;
+    int setOwner(int fd, uid_t owner, gid_t group) override;
+    int setMode(int fd, mode_t mode) override;
+    int sync(int fd) override;
+    int close(int fd) override;
+    int rename(const std::string& from, const std::string& to) override;
+    int remove(const std::string& path) override;
+};
+
+// The process-wide PosixFileSystem.
+FileSystem& systemFileSystem();
+
+} // namespace teintelle

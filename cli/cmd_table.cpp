@@ -1,0 +1,125 @@
+// teintelle-cli table: reads .cube files into one LUT table, as successive
+// selections in the window would, and prints the table that results.
+#include "cli/Commands.h"
+
+#include "common/Error.h"
+#include "lut/CubeReader.h"
+#include "lut/LutTable.h"
+
+#include <charconv>
+#include <clocale>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace teintelle;
+
+constexpr const char* kUsage = "usage: teintelle-cli table FILE.cube [FILE2.cube ...]\n";
+constexpr const char* kHelp =
+    "usage: teintelle-cli table FILE.cube [FILE2.cube ...]\n"
+    "\n"
+    "Reads the files in order into one LUT table, each read starting from the\n"
+    "table the previous one left, as successive selections of effects do.\n"
+    "\n"
+    "Standard output, after the last file: the edge size N on one line, then,\n"
+    "when the last file was read or was missing, the N^3 entries \"r v b\" one\n"
+    "per line in .cube order (red fastest, then green, then blue).\n"
+    "Standard error: the message of each file that fails.\n"
+    "\n"
+    "Exit status, for the last file: 0 read, 1 structure error (size or data\n"
+    "not found), 2 error (list, range, memory, floating point, cannot open),\n"
+    "3 no file at the path, 64 usage error.\n";
+
+enum Exit { kRead = 0, kStructure = 1, kRaised = 2, kMissing = 3 };
+
+Exit readOne(const std::string& path, LutTable& table, std::int32_t& taille)
+{
+    try {
+        const CubeStatus status = loadCubeFile(path, table, taille);
+        switch (status) {
+        case CubeStatus::Loaded:
+            return kRead;
+        case CubeStatus::FileMissing:
+            return kMissing;
+        case CubeStatus::SizeNotFound:
+        case CubeStatus::DataNotFound:
+            std::fprintf(stderr, "%.*s\n", int(structureMessage(status).size()), structureMessage(status).data());
+            return kStructure;
+        }
+    } catch (const Error& error) {
+        std::fprintf(stderr, "%s\n", error.what());
+    }
+    return kRaised;
+}
+
+// The entries in .cube order, one "r v b" line each, formatted by hand: a
+// 256^3 table is 16 million lines.
+void printEntries(const LutTable& table)
+{
+    std::string out;
+    out.reserve(1 << 20);
+    const auto count = table.entryCount();
+    const TLutValeur* entries = table.data();
+    for (std::uint64_t n = 0; n < count; ++n) {
+        char line[16];
+        char* p = line;
+        for (std::uint8_t value : {entries[n].r, entries[n].v, entries[n].b}) {
+            p = std::to_chars(p, line + sizeof line, value).ptr;
+            *p++ = ' ';
+        }
+        p[-1] = '\n';
+        out.append(line, p);
+        if (out.size() >= (1 << 20) - 16) {
+            std::fwrite(out.data(), 1, out.size(), stdout);
+            out.clear();
+        }
+    }
+    std::fwrite(out.data(), 1, out.size(), stdout);
+}
+
+int runTable(const std::vector<std::string>& args)
+{
+    // Take the user's locale, as the window does: the reading must not change.
+    std::setlocale(LC_ALL, "");
+
+    std::vector<std::string> files;
+    bool optionsEnded = false;
+    for (const auto& arg : args) {
+        if (!optionsEnded && (arg == "--help" || arg == "-h")) {
+            std::fputs(kHelp, stdout);
+            return 0;
+        }
+        if (!optionsEnded && arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
+            std::fprintf(stderr, "teintelle-cli table: option inconnue « %s »\n%s", arg.c_str(), kUsage);
+            return cli::kUsageError;
+        }
+        files.push_back(arg);
+    }
+    if (files.empty()) {
+        std::fputs(kUsage, stderr);
+        return cli::kUsageError;
+    }
+
+    LutTable table;
+    std::int32_t taille = 0;
+    Exit last = kRead;
+    for (const auto& file : files)
+        last = readOne(file, table, taille);
+
+    std::printf("%d\n", int(taille));
+    // After a failure the size may not describe the table: print N alone.
+    if ((last == kRead || last == kMissing) && table.taille() == taille)
+        printEntries(table);
+    std::fflush(stdout);
+    return last;
+}
+
+const bool registered = cli::registerCommand({"table", "read .cube files into one table and print it", &runTable});
+
+} // namespace

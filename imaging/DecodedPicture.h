@@ -1,0 +1,54 @@
+#pragma once
+
+#include "imaging/TBitmap32.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace teintelle {
+
+// What a picture decoder of the platform layer hands back. Decoding the
+// formats the engine does not read itself (BMP other than 32-bit
+// uncompressed, icons, TIFF, metafiles) is the platform's business; turning
+// the result into pixels of a surface is the engine's (Assign below).
+enum class PictureKind { Jpeg, Tiff, Bitmap, Icon, Metafile };
+
+struct DecodedPicture {
+    PictureKind kind = PictureKind::Bitmap;
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    // A bitmap whose file holds 32 bits per pixel keeps its own alpha.
+    bool thirtyTwoBitsPerPixel = false;
+    // Raster pictures: width x height pixels, top row first, alpha not
+    // premultiplied.
+    std::vector<TColor32> pixels;
+    // Metafiles: draws the picture at its own size over the canvas, whose
+    // pixels hold the background. Also used by an icon when it has to be
+    // redone as a metafile (every alpha 0); when absent, the raster pixels
+    // are composited over the background instead.
+    std::function<void(TBitmap32& canvas)> render;
+};
+
+// Assign (decoded picture): SetSize to the picture's size; fill; draw the
+// picture at its own size; finish as its kind asks; notify the change, also
+// when a step failed.
+//   JPEG, TIFF: fill white, picture composited over it, alpha 255.
+//   Bitmap:     fill 0, pixels copied, alpha 255 unless 32 bits per pixel.
+//   Icon:       fill 0, pixels copied; redone as a metafile when every alpha is 0.
+//   Metafile:   drawn once on white and once on opaque red; a pixel equal in
+//               both gets alpha 255, any other alpha 0; colours from white.
+void Assign(TBitmap32& surface, const DecodedPicture& picture);
+
+// The decoders of the platform layer, installed at start-up by the window (and
+// by teintelle-cli when it links Qt's GUI module). Each opens the file itself
+// and throws Error with its own message when it cannot decode it.
+enum class PictureFormat { Bitmap, Icon, Tiff, WindowsMetafile, EnhancedMetafile };
+using PictureDecoder = std::function<DecodedPicture(const std::string& path)>;
+
+void setPictureDecoder(PictureFormat format, PictureDecoder decoder);
+// The installed decoder, or an empty function.
+const PictureDecoder& pictureDecoder(PictureFormat format);
+
+} // namespace teintelle

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace teintelle {
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using PhotoFileHandle = std::unique_ptr<std::FILE, FileCloser>;
+
+// "Impossible d'ouvrir le fichier "<path>". <system's reason>"
+std::string openFailureMessage(const std::string& path, int error);
+
+// Opens a photo for reading; others may read it at the same time (this
+// platform has no exclusive open). A special file (a pipe) does not block
+// the call. Throws Error(openFailureMessage) when the file cannot be opened.
+PhotoFileHandle openPhotoFile(const std::string& path);
+
+// A photo larger than this is not read into memory by the quarter-size
+// path: no JPEG the program can show comes near it, and a huge file named
+// .jpg must not exhaust the memory.
+constexpr std::uint64_t kMaxPhotoFileBytes = std::uint64_t(1) << 30;
+
+// Reads a whole regular file into bytes. False when it cannot be opened or
+// read, is not a regular file, or holds more than maxBytes.
+bool readWholePhotoFile(const std::string& path, std::vector<std::uint8_t>& bytes,
+                        std::uint64_t maxBytes = kMaxPhotoFileBytes);
+
+} // namespace teintelle

@@ -1,0 +1,128 @@
+#include "imaging/PhotoLoading.h"
+
+#include "common/Error.h"
+#include "imaging/BmpDirect.h"
+#include "imaging/DecodedPicture.h"
+#include "imaging/JpegDecoder.h"
+#include "imaging/PhotoFile.h"
+
+#include <algorithm>
+#include <optional>
+#include <vector>
+
+namespace teintelle {
+
+std::int32_t ChargePhotoReduite(const std::string& path, TBitmap32& destination) noexcept
+{
+    try {
+        std::vector<std::uint8_t> bytes;
+        if (!readWholePhotoFile(path, bytes))
+            return 1;
+        JpegDecoder decoder(JpegDecoder::Scale::Quarter);
+        decoder.readHeader(bytes.data(), bytes.size());
+        decoder.decodeInto(destination);
+        return 4;
+    } catch (...) {
+        // The small view's decode fails silently; the caller sees it in the
+        // returned factor only.
+        return 1;
+    }
+}
+
+std::string photoExtension(const std::string& path)
+{
+    const std::size_t slash = path.find_last_of('/');
+    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    const std::size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || dot < nameStart)
+        return {};
+    return path.substr(dot + 1);
+}
+
+namespace {
+
+std::string asciiLower(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return char(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c); });
+    return text;
+}
+
+enum class Reader { Jpeg, Platform };
+
+struct RegisteredExtension {
+    const char* extension;
+    Reader reader;
+    PictureFormat format;
+};
+
+// The registry of the full-size path, extensions in lower case. No other
+// format is registered (no PNG, no GIF).
+constexpr RegisteredExtension kRegistry[] = {
+    {"jpg", Reader::Jpeg, PictureFormat::Bitmap},
+    {"jpeg", Reader::Jpeg, PictureFormat::Bitmap},
+    {"bmp", Reader::Platform, PictureFormat::Bitmap},
+    {"ico", Reader::Platform, PictureFormat::Icon},
+    {"wmf", Reader::Platform, PictureFormat::WindowsMetafile},
+    {"emf", Reader::Platform, PictureFormat::EnhancedMetafile},
+    {"tif", Reader::Platform, PictureFormat::Tiff},
+    {"tiff", Reader::Platform, PictureFormat::Tiff},
+};
+
+std::optional<RegisteredExtension> findExtension(const std::string& extension)
+{
+    const std::string lower = asciiLower(extension);
+    for (const auto& entry : kRegistry) {
+        if (lower == entry.extension)
+            return entry;
+    }
+    return std::nullopt;
+}
+
+void loadJpegFullSize(const std::string& path, TBitmap32& surface)
+{
+    PhotoFileHandle file = openPhotoFile(path);
+    JpegDecoder decoder(JpegDecoder::Scale::Full);
+    decoder.readHeader(file.get());
+    decoder.decodeInto(surface);
+}
+
+void loadWithPlatform(PictureFormat format, const std::string& path, const std::string& extension,
+                      TBitmap32& surface)
+{
+    const PictureDecoder& decoder = pictureDecoder(format);
+    if (!decoder)
+        throw Error("Aucun décodeur d'image installé pour l'extension ." + extension);
+    Assign(surface, decoder(path));
+}
+
+} // namespace
+
+void LoadFromFile(const std::string& path, TBitmap32& surface)
+{
+    std::uint8_t header[kBmpHeaderSize];
+    {
+        PhotoFileHandle file = openPhotoFile(path);
+        if (std::fread(header, 1, sizeof header, file.get()) != sizeof header)
+            throw Error("Erreur de lecture du flux");
+        if (startsAsBmp(header) && isDirectBmp(header)) {
+            readDirectBmp(file.get(), header, surface);
+            return;
+        }
+    }
+    // The other decoders open the file again themselves.
+    if (startsAsBmp(header)) {
+        loadWithPlatform(PictureFormat::Bitmap, path, "bmp", surface);
+        return;
+    }
+    const std::string extension = photoExtension(path);
+    const auto registered = findExtension(extension);
+    if (!registered)
+        throw Error("Extension de fichier image inconnue (." + extension + ")");
+    if (registered->reader == Reader::Jpeg)
+        loadJpegFullSize(path, surface);
+    else
+        loadWithPlatform(registered->format, path, extension, surface);
+}
+
+} // namespace teintelle

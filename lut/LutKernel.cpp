@@ -1,0 +1,77 @@
+#include "lut/LutKernel.h"
+
+#include "lut/LutTable.h"
+
+#include <cmath>
+#include <cstring>
+#include <emmintrin.h>
+
+namespace teintelle {
+
+LatticeStep latticeStep(std::uint32_t x, std::int32_t n, float coef)
+{
+    const long double cell = coef;
+    const auto lo = static_cast<std::uint32_t>(std::trunc(static_cast<long double>(x) / cell));
+    // lo x coef needs at most 32 + 24 bits: exact in extended precision, and
+    // so is the difference.
+    const float d = static_cast<float>(static_cast<long double>(x) - static_cast<long double>(lo) * cell);
+    const std::uint32_t last = std::uint32_t(n - 1);
+    return {lo, lo + 1 <= last ? lo + 1 : lo, d};
+}
+
+float slope(std::int32_t difference, float coef)
+{
+    return static_cast<float>(static_cast<long double>(difference) / static_cast<long double>(coef));
+}
+
+LutKernel::LutKernel(std::int32_t n, float coef) : corrections_(std::size_t(256) * kRow)
+{
+    const auto edge = std::uint64_t(n);
+    const std::uint64_t strideRed = sizeof(TLutValeur);
+    const std::uint64_t strideGreen = strideRed * edge;
+    const std::uint64_t strideBlue = strideGreen * edge;
+
+    std::array<float, 2 * 255 + 1> slopes{};
+    for (int difference = -255; difference <= 255; ++difference)
+        slopes[std::size_t(difference + 255)] = slope(difference, coef);
+
+    for (std::uint32_t x = 0; x < 256; ++x) {
+        const LatticeStep step = latticeStep(x, n, coef);
+        const auto pack = [&](std::uint64_t stride) { return step.lo * stride | (step.hi * stride) << 32; };
+        cornersRed_[x] = pack(strideRed);
+        cornersGreen_[x] = pack(strideGreen);
+        cornersBlue_[x] = pack(strideBlue);
+
+        // k x d: two single-precision values, whose product is exact in
+        // double; the conversion rounds to nearest, ties to even.
+        std::uint8_t* row = &corrections_[std::size_t(x) * kRow];
+        const double d = step.d;
+        for (std::size_t i = 0; i < slopes.size(); ++i)
+            row[i] = static_cast<std::uint8_t>(_mm_cvtsd_si32(_mm_set_sd(double(slopes[i]) * d)));
+    }
+}
+
+void LutKernel::map(const TColor32* source, TColor32* destination, std::size_t count,
+                    const std::uint8_t* entries) const
+{
+    const std::uint8_t* corrections = corrections_.data() + 255; // indexed by difference
+    for (std::size_t i = 0; i < count; ++i) {
+        const TColor32 s = source[i];
+        const std::uint32_t red = (s >> 16) & 0xFF;
+        const std::uint32_t green = (s >> 8) & 0xFF;
+        const std::uint32_t blue = s & 0xFF;
+        const std::uint64_t corners = cornersRed_[red] + cornersGreen_[green] + cornersBlue_[blue];
+        std::uint32_t near, far;
+        std::memcpy(&near, entries + std::uint32_t(corners), sizeof near);
+        std::memcpy(&far, entries + (corners >> 32), sizeof far);
+
+        const auto channel = [&](std::uint32_t x, int shift) {
+            const int t0 = int(near >> shift) & 0xFF;
+            const int t1 = int(far >> shift) & 0xFF;
+            return std::uint32_t(t0 + corrections[std::ptrdiff_t(x) * kRow + (t1 - t0)]) & 0xFF;
+        };
+        destination[i] = (s & 0xFF000000u) | channel(red, 0) << 16 | channel(green, 8) << 8 | channel(blue, 16);
+    }
+}
+
+} // namespace teintelle

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "imaging/TBitmap32.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace teintelle {
+
+// Where one 8-bit input value falls in the lattice of an N-sized table:
+// its lower index, its upper index (lo + 1, at most N - 1) and its offset d
+// inside the cell, each formed as the application defines them.
+struct LatticeStep {
+    std::uint32_t lo;
+    std::uint32_t hi;
+    float d;
+};
+LatticeStep latticeStep(std::uint32_t x, std::int32_t n, float coef);
+
+// The slope k of a channel whose far and near corner components differ by
+// `difference`, stored as single precision.
+float slope(std::int32_t difference, float coef);
+
+// The application's arithmetic, prepared for one edge size. It depends on N
+// only through coef and the lattice strides, so each pixel becomes a handful
+// of table reads:
+//   - per channel and input value, the byte offsets of the near and far
+//     corners' contributions, packed in one 64-bit word so that one addition
+//     per channel gives both corners;
+//   - per input value and corner difference (-255 to 255), the rounded
+//     correction k x d, kept modulo 256 since the output is T0 + correction
+//     and always fits 8 bits.
+class LutKernel {
+public:
+    LutKernel(std::int32_t n, float coef); // n >= 1
+
+    // Maps count pixels through the table's entries (with the spare entry
+    // after the last one, see LutTable).
+    void map(const TColor32* source, TColor32* destination, std::size_t count,
+             const std::uint8_t* entries) const;
+
+private:
+    static constexpr int kRow = 512; // corrections per input value, differences -255..255 and one pad
+
+    std::array<std::uint64_t, 256> cornersRed_{};
+    std::array<std::uint64_t, 256> cornersGreen_{};
+    std::array<std::uint64_t, 256> cornersBlue_{};
+    std::vector<std::uint8_t> corrections_;
+};
+
+} // namespace teintelle

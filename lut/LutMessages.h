@@ -1,0 +1,17 @@
+#pragma once
+
+// The user-facing texts of the LUT engine, byte for byte.
+namespace teintelle::lutmsg {
+
+inline constexpr const char* kSizeNotFound =
+    "Erreur dans la structure du fichier. Impossible de déterminer la taille de la table.";
+inline constexpr const char* kDataNotFound =
+    "Erreur dans la structure du fichier. Impossible de trouver les données de la table.";
+inline constexpr const char* kListIndex = "Index de liste hors limites (%d)";
+inline constexpr const char* kRangeCheck = "Erreur de vérification d'étendue";
+inline constexpr const char* kOutOfMemory = "Mémoire insuffisante";
+inline constexpr const char* kInvalidFloatOp = "Opération en virgule flottante incorrecte";
+inline constexpr const char* kCannotOpen = "Impossible d'ouvrir le fichier";
+inline constexpr const char* kReadError = "Erreur de lecture du flux";
+
+} // namespace teintelle::lutmsg

@@ -1,0 +1,278 @@
+#include "imaging/PhotoLoading.h"
+
+#include "common/Error.h"
+#include "imaging/DecodedPicture.h"
+#include "imaging/PhotoFixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <grp.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace teintelle;
+using namespace teintelle::fixtures;
+
+namespace {
+
+std::string loadError(const std::string& path, TBitmap32& surface)
+{
+    try {
+        LoadFromFile(path, surface);
+    } catch (const Error& e) {
+        return e.what();
+    }
+    return "";
+}
+
+// Installs a stand-in platform decoder for one test and removes it after.
+class FakeDecoder {
+public:
+    FakeDecoder(PictureFormat format, PictureKind kind) : format_(format)
+    {
+        setPictureDecoder(format, [this, kind](const std::string& path) {
+            seen = path;
+            DecodedPicture picture;
+            picture.kind = kind;
+            picture.width = 2;
+            picture.height = 1;
+            picture.pixels = {0x10203040u, 0x80FF0000u};
+            return picture;
+        });
+    }
+    ~FakeDecoder() { setPictureDecoder(format_, nullptr); }
+    std::string seen;
+
+private:
+    PictureFormat format_;
+};
+
+} // namespace
+
+TEST(LoadFromFile, ReadsA32BitBmpInBothRowOrdersWithItsAlpha)
+{
+    TempFolder folder;
+    for (const bool bottomUp : {true, false}) {
+        SCOPED_TRACE(bottomUp ? "bottom-up" : "top-down");
+        // Any extension: a BMP is recognised by its first bytes.
+        const std::string path = folder.write("p.data", bmp32(5, 3, bottomUp));
+        TBitmap32 surface;
+        LoadFromFile(path, surface);
+        ASSERT_EQ(surface.Width(), 5);
+        ASSERT_EQ(surface.Height(), 3);
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < 5; ++x)
+                EXPECT_EQ(surface.pixel(x, y), bmpPixel(x, y)) << x << "," << y;
+    }
+}
+
+TEST(LoadFromFile, ZeroHeightIsTopDownAndThePixelOffsetIsIgnored)
+{
+    TempFolder folder;
+    auto bytes = bmp32(4, 2, false);
+    put32(bytes, 10, 1000); // a pixel-data offset that would lie past the end
+    TBitmap32 surface;
+    LoadFromFile(folder.write("p.bmp", bytes), surface);
+    ASSERT_EQ(surface.Width(), 4);
+    EXPECT_EQ(surface.pixel(3, 1), bmpPixel(3, 1));
+
+    auto flat = bmpHeader(7, 0, 32);
+    LoadFromFile(folder.write("flat.bmp", flat), surface);
+    EXPECT_EQ(surface.Width(), 7);
+    EXPECT_TRUE(surface.Empty());
+}
+
+TEST(LoadFromFile, ShortBmpDataKeepsTheNewSizeWithUnreadPixelsZero)
+{
+    TempFolder folder;
+    struct Case {
+        bool bottomUp;
+        long bytes; // pixel bytes present
+    } cases[] = {{true, 4 * 4 * 2 + 6}, {false, 4 * 4 * 2 + 6}, {false, 0}, {true, 3}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.bytes) + (c.bottomUp ? " bottom-up" : " top-down"));
+        TBitmap32 surface;
+        surface.SetSize(4, 4);
+        std::fill(surface.Bits(), surface.Bits() + 16, 0xDEADBEEFu); // same size: kept by SetSize
+        int notifications = 0;
+        surface.setChangeHandler([&] { ++notifications; });
+        EXPECT_EQ(loadError(folder.write("short.bmp", bmp32(4, 4, c.bottomUp, c.bytes)), surface),
+                  "Erreur de lecture du flux");
+        ASSERT_EQ(surface.Width(), 4);
+        ASSERT_EQ(surface.Height(), 4);
+        EXPECT_GE(notifications, 1);
+        const long wholePixels = c.bytes / 4;
+        for (int i = 0; i < 16; ++i) {
+            const int y = c.bottomUp ? 3 - i / 4 : i / 4;
+            const int x = i % 4;
+            EXPECT_EQ(surface.pixel(x, y), i < wholePixels ? bmpPixel(x, y) : 0u) << x << "," << y;
+        }
+    }
+}
+
+TEST(LoadFromFile, HostileBmpSizes)
+{
+    TempFolder folder;
+    struct Case {
+        const char* name;
+        std::int32_t width, height;
+        const char* error;
+        int w, h;
+    } cases[] = {
+        {"both sides at their maximum", 0x7FFFFFFF, 0x7FFFFFFF, "Can't allocate the DIB handle", 0, 0},
+        {"most negative height", 1, INT32_MIN, "Can't allocate the DIB handle", 0, 0},
+        {"product overflowing 32 bits", 65536, 65537, "Can't allocate the DIB handle", 0, 0},
+        {"negative width", -5, 3, "", 0, 3},
+        {"strip 1 x 100000 with no data", 1, 100000, "Erreur de lecture du flux", 1, 100000},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TBitmap32 surface;
+        EXPECT_EQ(loadError(folder.write("h.bmp", bmpHeader(c.width, c.height, 32)), surface), c.error);
+        EXPECT_EQ(surface.Width(), c.w);
+        EXPECT_EQ(surface.Height(), c.h);
+    }
+    TBitmap32 strip;
+    LoadFromFile(folder.write("strip.bmp", bmp32(1, 100000, true)), strip);
+    EXPECT_EQ(strip.pixel(0, 99999), bmpPixel(0, 99999));
+}
+
+TEST(LoadFromFile, FilesShorterThanTheHeaderAreAReadError)
+{
+    TempFolder folder;
+    for (const std::size_t size : {0, 2, 53}) {
+        auto bytes = bmp32(2, 2, true);
+        bytes.resize(size);
+        TBitmap32 surface;
+        EXPECT_EQ(loadError(folder.write("s.bmp", bytes), surface), "Erreur de lecture du flux") << size;
+    }
+    TBitmap32 surface;
+    EXPECT_EQ(loadError(folder.path().string(), surface), "Erreur de lecture du flux") << "a folder";
+}
+
+TEST(LoadFromFile, ExtensionsAreComparedWithoutCaseAndReportedInTheirOwn)
+{
+    TempFolder folder;
+    const auto jpeg = encodeJpeg({20, 12});
+    std::filesystem::create_directory(folder.file("with.dot"));
+    struct Case {
+        const char* name;
+        const char* error; // empty: decoded
+    } cases[] = {
+        {"a.jpg", ""},
+        {"b.JPG", ""},
+        {"c.JpEg", ""},
+        {"d.jpe", "Extension de fichier image inconnue (.jpe)"},
+        {"e.JFIF", "Extension de fichier image inconnue (.JFIF)"},
+        {"f.Png", "Extension de fichier image inconnue (.Png)"},
+        {"noextension", "Extension de fichier image inconnue (.)"},
+        {"with.dot/noextension", "Extension de fichier image inconnue (.)"},
+        {"g.jpg.gif", "Extension de fichier image inconnue (.gif)"},
+        {"h.", "Extension de fichier image inconnue (.)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TBitmap32 surface;
+        EXPECT_EQ(loadError(folder.write(c.name, jpeg), surface), c.error);
+        if (*c.error == '\0')
+            EXPECT_EQ(surface.Width(), 20);
+        else
+            EXPECT_TRUE(surface.Empty());
+    }
+}
+
+TEST(LoadFromFile, NonJpegContentNamedJpgGivesTheDecoderError)
+{
+    TempFolder folder;
+    std::vector<std::uint8_t> text(200, 'x');
+    TBitmap32 surface;
+    const std::string error = loadError(folder.write("fake.jpg", text), surface);
+    EXPECT_EQ(error.rfind("Erreur JPEG #", 0), 0u) << error;
+    EXPECT_TRUE(surface.Empty());
+}
+
+TEST(LoadFromFile, OtherFormatsGoToTheInstalledPlatformDecoder)
+{
+    TempFolder folder;
+    const std::vector<std::uint8_t> content(100, 'z');
+    struct Case {
+        const char* name;
+        std::vector<std::uint8_t> bytes;
+        PictureFormat format;
+    } cases[] = {
+        {"a.bmp", bmp24(3, 3), PictureFormat::Bitmap},
+        {"bmp named .ico", bmp24(3, 3), PictureFormat::Bitmap}, // content decides
+        {"b.BMP", content, PictureFormat::Bitmap},
+        {"c.ico", content, PictureFormat::Icon},
+        {"d.TIF", content, PictureFormat::Tiff},
+        {"e.tiff", content, PictureFormat::Tiff},
+        {"f.wmf", content, PictureFormat::WindowsMetafile},
+        {"g.Emf", content, PictureFormat::EnhancedMetafile},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = folder.write(std::string(c.name) == "bmp named .ico" ? "x.ico" : c.name, c.bytes);
+        TBitmap32 surface;
+        {
+            FakeDecoder fake(c.format, PictureKind::Bitmap);
+            LoadFromFile(path, surface);
+            EXPECT_EQ(fake.seen, path);
+        }
+        ASSERT_EQ(surface.Width(), 2);
+        EXPECT_EQ(surface.pixel(0, 0), 0xFF203040u) << "a platform bitmap is made opaque";
+        // Without a decoder the format is known but cannot be read here.
+        const std::string error = loadError(path, surface);
+        EXPECT_EQ(error.rfind("Aucun décodeur d'image installé pour l'extension .", 0), 0u) << error;
+    }
+}
+
+TEST(LoadFromFile, AFileThatCannotBeOpenedNamesItselfAndTheReason)
+{
+    TempFolder folder;
+    const std::string missing = folder.file("absent.jpg");
+    TBitmap32 surface;
+    EXPECT_EQ(loadError(missing, surface),
+              "Impossible d'ouvrir le fichier \"" + missing + "\". No such file or directory");
+
+    // A file its reader may not open: checked as an unprivileged user, since
+    // root opens anything.
+    const std::string locked = folder.write("locked.jpg", encodeJpeg({8, 8}));
+    ::chmod(locked.c_str(), 0);
+    ::chmod(folder.path().c_str(), 0755);
+    const std::string expected = "Impossible d'ouvrir le fichier \"" + locked + "\". Permission denied";
+    int pipeFds[2];
+    ASSERT_EQ(::pipe(pipeFds), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::close(pipeFds[0]);
+        if (::getuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(2);
+        TBitmap32 s;
+        const std::string message = loadError(locked, s);
+        (void)!::write(pipeFds[1], message.data(), message.size());
+        ::_exit(0);
+    }
+    ::close(pipeFds[1]);
+    std::string message;
+    char buffer[512];
+    for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;)
+        message.append(buffer, std::size_t(n));
+    ::close(pipeFds[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    ASSERT_EQ(WEXITSTATUS(status), 0) << "could not become an unprivileged user";
+    EXPECT_EQ(message, expected);
+}
+
+TEST(photoExtension, IsTheTextAfterTheLastDotOfTheName)
+{
+    EXPECT_EQ(photoExtension("/a/b.c/photo.JPG"), "JPG");
+    EXPECT_EQ(photoExtension("/a/b.c/photo"), "");
+    EXPECT_EQ(photoExtension("photo.tar.gz"), "gz");
+    EXPECT_EQ(photoExtension(".hidden"), "hidden");
+    EXPECT_EQ(photoExtension("/a/trailing."), "");
+}

@@ -1,0 +1,105 @@
+#include "common/Error.h"
+#include "lut/CubeFixtures.h"
+#include "lut/CubeReader.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace teintelle;
+namespace fs = std::filesystem;
+
+namespace {
+
+class CubeFile : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/teintelle-cube-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        folder_ = pattern;
+        // Open to every user, for the case run as an unprivileged one.
+        fs::permissions(folder_, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                     fs::perms::others_read | fs::perms::others_exec);
+    }
+    void TearDown() override { fs::remove_all(folder_); }
+
+    std::string write(const std::string& name, const std::string& text)
+    {
+        const auto path = folder_ / name;
+        std::ofstream(path, std::ios::binary) << text;
+        return path.string();
+    }
+
+    fs::path folder_;
+};
+
+} // namespace
+
+TEST_F(CubeFile, ReadsAFile)
+{
+    const auto path = write("grade.cube", test::identityCubeText(5));
+    LutTable table;
+    std::int32_t taille = 0;
+    EXPECT_EQ(loadCubeFile(path, table, taille), CubeStatus::Loaded);
+    EXPECT_EQ(taille, 5);
+    EXPECT_EQ(table(4, 0, 4).r, 255);
+}
+
+TEST_F(CubeFile, NoRegularFileAtThePathChangesNothing)
+{
+    fs::create_directory(folder_ / "folder.cube");
+    for (const auto& path : {(folder_ / "missing.cube").string(), (folder_ / "folder.cube").string(), std::string()}) {
+        LutTable table;
+        std::int32_t taille = 12;
+        EXPECT_EQ(loadCubeFile(path, table, taille), CubeStatus::FileMissing) << path;
+        EXPECT_EQ(taille, 12);
+        EXPECT_EQ(table.taille(), 0);
+    }
+}
+
+// Run as root, the open would succeed: the case runs in a child process that
+// has become the unprivileged user "nobody".
+TEST_F(CubeFile, AFileThatCannotBeOpenedRaisesTheOpenError)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to switch to an unprivileged user";
+    const auto path = write("locked.cube", test::identityCubeText(2));
+    fs::permissions(path, fs::perms::none);
+
+    int channel[2];
+    ASSERT_EQ(::pipe(channel), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::close(channel[0]);
+        std::string message = "no error";
+        if (::setgid(65534) == 0 && ::setuid(65534) == 0) {
+            try {
+                LutTable table;
+                std::int32_t taille = 0;
+                loadCubeFile(path, table, taille);
+            } catch (const Error& error) {
+                message = error.what();
+            }
+        } else {
+            message = "could not become nobody";
+        }
+        const auto written = ::write(channel[1], message.data(), message.size());
+        ::_exit(written == ssize_t(message.size()) ? 0 : 1);
+    }
+    ::close(channel[1]);
+    std::string message;
+    char buffer[512];
+    for (ssize_t got; (got = ::read(channel[0], buffer, sizeof buffer)) > 0;)
+        message.append(buffer, std::size_t(got));
+    ::close(channel[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_EQ(message, "Impossible d'ouvrir le fichier \"" + path + "\". Permission denied");
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "lut/CubeReader.h"
+#include "lut/LutTable.h"
+
+#include <charconv>
+#include <cstdint>
+#include <functional>
+#include <sstream>
+#include <string>
+
+namespace teintelle::test {
+
+// A value as .cube files write it: fixed, six decimals, "." whatever the locale.
+inline std::string sixDecimals(double value)
+{
+    char text[64];
+    const auto end = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 6).ptr;
+    return std::string(text, end);
+}
+
+// A complete N-sized .cube text whose entry n (red fastest) holds colour(ri, vi, bi).
+inline std::string cubeText(int n, const std::function<void(int, int, int, double&, double&, double&)>& colour,
+                            const std::string& header = "TITLE \"fixture\"\n")
+{
+    std::string text = header + "LUT_3D_SIZE " + std::to_string(n) + "\n";
+    for (int bi = 0; bi < n; ++bi)
+        for (int vi = 0; vi < n; ++vi)
+            for (int ri = 0; ri < n; ++ri) {
+                double r = 0, v = 0, b = 0;
+                colour(ri, vi, bi, r, v, b);
+                text += sixDecimals(r) + " " + sixDecimals(v) + " " + sixDecimals(b) + "\n";
+            }
+    return text;
+}
+
+// The identity grade: lattice position i of N at i / (N - 1).
+inline std::string identityCubeText(int n)
+{
+    return cubeText(n, [n](int ri, int vi, int bi, double& r, double& v, double& b) {
+        const double last = n > 1 ? n - 1 : 1;
+        r = ri / last;
+        v = vi / last;
+        b = bi / last;
+    });
+}
+
+inline CubeStatus readText(const std::string& text, LutTable& table, std::int32_t& taille)
+{
+    std::istringstream in(text);
+    return readCube(in, table, taille);
+}
+
+} // namespace teintelle::test

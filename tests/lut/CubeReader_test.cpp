@@ -1,0 +1,341 @@
+#include "common/Error.h"
+#include "lut/CubeFixtures.h"
+#include "lut/CubeNumbers.h"
+#include "lut/CubeReader.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using namespace teintelle;
+using teintelle::test::readText;
+
+namespace {
+
+std::string repeatLine(const std::string& line, int count)
+{
+    std::string text;
+    for (int i = 0; i < count; ++i)
+        text += line + "\n";
+    return text;
+}
+
+// The message of the error a read raises, or "" when it raises none.
+std::string errorOf(const std::string& text, LutTable& table, std::int32_t& taille)
+{
+    try {
+        readText(text, table, taille);
+    } catch (const Error& error) {
+        return error.what();
+    }
+    return "";
+}
+
+std::string errorOf(const std::string& text)
+{
+    LutTable table;
+    std::int32_t taille = 0;
+    return errorOf(text, table, taille);
+}
+
+bool sameEntry(const TLutValeur& a, const TLutValeur& b) { return a.r == b.r && a.v == b.v && a.b == b.b; }
+
+// Entry [1][0][0] of a size-2 table whose second data line is `line`.
+TLutValeur secondEntry(const std::string& line)
+{
+    LutTable table;
+    std::int32_t taille = 0;
+    const auto status = readText("LUT_3D_SIZE 2\n0.0 0.0 0.0\n" + line + "\n", table, taille);
+    EXPECT_EQ(status, CubeStatus::Loaded) << line;
+    return table(1, 0, 0);
+}
+
+} // namespace
+
+TEST(CubeReader, ReadsAStandardFileInCubeOrder)
+{
+    const std::string text = test::identityCubeText(33);
+    ASSERT_NE(text.find("0.031250 0.000000 0.000000"), std::string::npos);
+    LutTable table;
+    std::int32_t taille = 0;
+    ASSERT_EQ(readText(text, table, taille), CubeStatus::Loaded);
+    EXPECT_EQ(taille, 33);
+    EXPECT_EQ(table.taille(), 33);
+    EXPECT_TRUE(sameEntry(table(1, 0, 0), {7, 0, 0})) << "0.031250 x 255 = 7.97 truncates to 7";
+    EXPECT_TRUE(sameEntry(table(32, 32, 32), {255, 255, 255}));
+    EXPECT_TRUE(sameEntry(table(16, 0, 32), {127, 0, 255}));
+    EXPECT_TRUE(sameEntry(table(0, 8, 0), {0, 63, 0}));
+}
+
+TEST(CubeReader, SizeInteger)
+{
+    const struct {
+        const char* text;
+        std::int32_t size;
+    } cases[] = {
+        {"33", 33}, {" 17", 17}, {"  8", 8}, {"17 ", 0}, {"", 0}, {"+7", 7}, {"-5", -5}, {"$1F", 31},
+        {"x10", 16}, {"X10", 16}, {"0x10", 16}, {"0X1a", 26}, {"-$10", -16}, {"0x", 0}, {"$", 0}, {"+", 0},
+        {"- 5", 0}, {"1a", 0}, {"3.0", 0}, {"2147483647", 2147483647}, {"2147483648", 0},
+        {"-2147483648", -2147483647 - 1}, {"9999999999", 0}, {"$7FFFFFFF", 2147483647}, {"$80000000", 0},
+        {"\t33", 0}, {"0033", 33},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(cube::parseSizeInteger(c.text), c.size) << '"' << c.text << '"';
+}
+
+TEST(CubeReader, SizeLineAndDataStartSearches)
+{
+    const std::string data = "0.0 0.0 0.0\n";
+    const std::string filler = repeatLine("# comment", 25);
+    const struct {
+        std::string text;
+        CubeStatus status;
+        std::int32_t size;
+    } cases[] = {
+        {"LUT_3D_SIZE 1\n" + data, CubeStatus::Loaded, 1},
+        {"LUT_3D_SIZE  17\n" + data, CubeStatus::Loaded, 17},
+        {"LUT_3D_SIZE 17 \n" + data + filler, CubeStatus::SizeNotFound, 0},
+        {"LUT_3D_SIZE\n" + data + filler, CubeStatus::SizeNotFound, 0},
+        {"  LUT_3D_SIZE 33\n" + data + filler, CubeStatus::SizeNotFound, 0}, // "E 33"
+        {"#LUT_3D_SIZE 3\n" + data, CubeStatus::Loaded, 3}, // keyword anywhere: characters 13.. are " 3"
+        {"LUT_3D_SIZE 0\n" + data + filler, CubeStatus::SizeNotFound, 0},
+        {data + repeatLine("#", 18) + "LUT_3D_SIZE 2\n", CubeStatus::Loaded, 2},                // line 20
+        {data + repeatLine("#", 19) + "LUT_3D_SIZE 2\n" + filler, CubeStatus::SizeNotFound, 0}, // line 21
+        {"LUT_3D_SIZE 2\n" + repeatLine("#", 18) + data, CubeStatus::Loaded, 2},              // data on line 20
+        {"LUT_3D_SIZE 2\n" + repeatLine("#", 19) + data + filler, CubeStatus::DataNotFound, 2}, // line 21
+        {"LUT_3D_SIZE 2\n" + repeatLine("#", 23) + data, CubeStatus::DataNotFound, 2},         // line 25
+        {"LUT_3D_SIZE 2\n0 0 0\n 0.0 0.0 0.0\n" + filler, CubeStatus::DataNotFound, 2},
+        {"LUT_1D_SIZE 1024\n" + data + filler, CubeStatus::SizeNotFound, 0},
+        {"LUT_3D_SIZE -3\n" + filler, CubeStatus::DataNotFound, -3},
+    };
+    for (const auto& c : cases) {
+        LutTable table;
+        std::int32_t taille = 99;
+        EXPECT_EQ(readText(c.text, table, taille), c.status) << c.text.substr(0, 40);
+        EXPECT_EQ(taille, c.size) << c.text.substr(0, 40);
+        if (c.status != CubeStatus::Loaded) {
+            EXPECT_EQ(table.taille(), 0) << "a structure error leaves the table as it was";
+        }
+    }
+}
+
+TEST(CubeReader, StructureMessages)
+{
+    EXPECT_EQ(structureMessage(CubeStatus::SizeNotFound),
+              "Erreur dans la structure du fichier. Impossible de déterminer la taille de la table.");
+    EXPECT_EQ(structureMessage(CubeStatus::DataNotFound),
+              "Erreur dans la structure du fichier. Impossible de trouver les données de la table.");
+    EXPECT_EQ(structureMessage(CubeStatus::Loaded), "");
+    EXPECT_EQ(structureMessage(CubeStatus::FileMissing), "");
+}
+
+TEST(CubeReader, LinesAndTheListError)
+{
+    // Files without the line sought: the list error names the line count.
+    const struct {
+        std::string text;
+        const char* message;
+    } cases[] = {
+        {"", "Index de liste hors limites (0)"},
+        {repeatLine("# header", 5), "Index de liste hors limites (5)"},
+        {"a", "Index de liste hors limites (1)"},
+        {"a\n\n", "Index de liste hors limites (2)"},
+        {"a\r\nb\r\n", "Index de liste hors limites (2)"},
+        {"a\rb\rc", "Index de liste hors limites (3)"},
+        {"a\n\rb", "Index de liste hors limites (3)"}, // LF then CR: an empty line between
+        {"a\r\r\n", "Index de liste hors limites (2)"},
+        {std::string("a\nb\0\nc\nd\n", 9), "Index de liste hors limites (2)"}, // NUL ends the text
+        {std::string("\0a\nb", 4), "Index de liste hors limites (0)"},
+        {repeatLine("#", 20), "Index de liste hors limites (20)"},
+        {"\xEF\xBB\xBF", "Index de liste hors limites (0)"},
+        {std::string("\xFF\xFE" "a\0\n\0b\0", 8), "Index de liste hors limites (2)"},
+        {std::string("\xFE\xFF\0a\0\r\0\n\0b\0\0\0c", 14), "Index de liste hors limites (2)"},
+        {"LUT_3D_SIZE 2\n# no data\n", "Index de liste hors limites (2)"},
+        {repeatLine("#", 19) + "LUT_3D_SIZE 2", "Index de liste hors limites (20)"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(errorOf(c.text), c.message) << c.text.substr(0, 40);
+}
+
+TEST(CubeReader, TheListErrorLeavesTheSizeAsTheSearchesLeftIt)
+{
+    LutTable table;
+    std::int32_t taille = 17;
+    EXPECT_EQ(errorOf("# nothing\n", table, taille), "Index de liste hors limites (1)");
+    EXPECT_EQ(taille, 17) << "the size search failed before any size was set";
+    EXPECT_EQ(errorOf("LUT_3D_SIZE 4\n", table, taille), "Index de liste hors limites (1)");
+    EXPECT_EQ(taille, 4) << "the data search fails after the size was set";
+}
+
+TEST(CubeReader, EncodingsByByteOrderMark)
+{
+    const std::string body = "LUT_3D_SIZE 1\r\n0.5 0.2 1.0\r\n";
+    const auto utf16 = [&](bool little) {
+        std::string text = little ? "\xFF\xFE" : "\xFE\xFF";
+        for (char c : body)
+            text += little ? std::string{c, '\0'} : std::string{'\0', c};
+        return text;
+    };
+    for (const std::string& text : {body, "\xEF\xBB\xBF" + body, utf16(true), utf16(false)}) {
+        LutTable table;
+        std::int32_t taille = 0;
+        ASSERT_EQ(readText(text, table, taille), CubeStatus::Loaded);
+        EXPECT_EQ(taille, 1);
+        EXPECT_TRUE(sameEntry(table(0, 0, 0), {127, 51, 255}));
+    }
+
+    // Characters are counted as UTF-16 code units: one for "é", two for an
+    // emoji, so the size characters move with the decoding.
+    const std::string filler = "0.0 0.0 0.0\n" + repeatLine("#", 25);
+    const struct {
+        std::string text;
+        CubeStatus status;
+    } cases[] = {
+        {"\xEF\xBB\xBF\xC3\xA9LUT_3D_SIZE 1\n" + filler, CubeStatus::Loaded},
+        {"\xC3\xA9LUT_3D_SIZE 1\n" + filler, CubeStatus::SizeNotFound},                  // two bytes, two characters
+        {"\xEF\xBB\xBF\xF0\x9F\x98\x80LUT_3D_SIZE 1\n" + filler, CubeStatus::SizeNotFound}, // "E 1"
+        {"\xEF\xBB\xBF\xF0\x9FLUT_3D_SIZE 1\n" + filler, CubeStatus::Loaded}, // ill-formed: one replacement
+    };
+    for (const auto& c : cases) {
+        LutTable table;
+        std::int32_t taille = 0;
+        EXPECT_EQ(readText(c.text, table, taille), c.status) << c.text.substr(0, 20);
+    }
+}
+
+TEST(CubeReader, FieldsAndNumbers)
+{
+    const struct {
+        const char* line;
+        TLutValeur entry;
+    } cases[] = {
+        {"0.5 0.2", {127, 0, 51}},
+        {"0.5  0.2 0.3", {127, 0, 0}},
+        {" 0.5 0.2 0.3", {0, 127, 0}},
+        {"0.5 0.2 0.3 ", {127, 51, 76}},
+        {"0.5 0.2  0.3", {127, 51, 76}},
+        {"0.5\t0.2\t0.3", {0, 0, 0}},
+        {"0.6", {0, 0, 153}},
+        {"5e-1 5E-1 0.05e1", {127, 127, 127}},
+        {"0,5 1,0 .", {0, 0, 0}},
+        {". +.5 -.", {0, 127, 0}},
+        {"1.0 1. 1", {255, 255, 255}},
+        {"1.01 -0.01 -1", {1, 254, 1}},
+        {"+0.5 -0 +1e+0", {127, 0, 255}},
+        {"1e2 1e 1e+", {156, 0, 0}}, // 25500 keeps its low byte
+        {"0.5x 0.5 0.5 0.5", {0, 127, 0}},
+        {"1e5000 1e0000000000000 1e-5000", {0, 255, 0}}, // exponent digits stop at 500
+        // 19 digits gather exactly; a 20th rounds the mantissa to 10^20.
+        {"0.000000000000000000000001e24 0.9999999999999999999 0.99999999999999999999", {255, 254, 255}},
+        {"12345678901234567890123e-23 0.200000000000 0.20", {31, 51, 51}},
+    };
+    for (const auto& c : cases) {
+        const TLutValeur entry = secondEntry(c.line);
+        EXPECT_TRUE(sameEntry(entry, c.entry))
+            << '"' << c.line << "\" gives (" << int(entry.r) << ", " << int(entry.v) << ", " << int(entry.b) << ")";
+    }
+}
+
+TEST(CubeReader, OutOfRangeValuesRaiseTheFloatingPointError)
+{
+    for (const char* field : {"1e499", "4e16", "-4e16", "1e30"}) {
+        LutTable table;
+        std::int32_t taille = 0;
+        const std::string text = std::string("LUT_3D_SIZE 2\n0.2 0.4 0.6\n0.5 ") + field + " 0.5\n0.2 0.2 0.2\n";
+        EXPECT_EQ(errorOf(text, table, taille), "Opération en virgule flottante incorrecte") << field;
+        EXPECT_TRUE(sameEntry(table(0, 0, 0), {51, 102, 153})) << "entries stored before it stay";
+        EXPECT_TRUE(sameEntry(table(1, 0, 0), {0, 0, 0})) << "the failing line stores nothing";
+    }
+    // The largest magnitudes still inside the signed 64-bit range.
+    EXPECT_TRUE(sameEntry(secondEntry("3.6e16 -3.6e16"), {0, 0, 0}));
+    EXPECT_EQ(cube::storedChannel(36170086419038334.0L), 130u); // 2^63 - 638
+    EXPECT_EQ(cube::storedChannel(36170086419038336.0L), 128u); // 2^63 - 128
+    EXPECT_THROW(cube::storedChannel(36170086419038337.0L), Error);
+    EXPECT_EQ(cube::storedChannel(-36170086419038336.0L), 128u);
+    EXPECT_THROW(cube::storedChannel(-36170086419038337.0L), Error);
+}
+
+TEST(CubeReader, EveryLineFromTheDataStartTakesOneEntry)
+{
+    LutTable table;
+    std::int32_t taille = 0;
+    const std::string text = "LUT_3D_SIZE 2\n0.0 0.0 0.2\n# comment\n\nDOMAIN_MIN 0 0 0\n1.0 1.0 1.0\n";
+    ASSERT_EQ(readText(text, table, taille), CubeStatus::Loaded);
+    EXPECT_TRUE(sameEntry(table(0, 0, 0), {0, 0, 51}));
+    EXPECT_TRUE(sameEntry(table(1, 0, 0), {0, 0, 0}));
+    EXPECT_TRUE(sameEntry(table(0, 1, 0), {0, 0, 0}));
+    EXPECT_TRUE(sameEntry(table(1, 1, 0), {0, 0, 0})) << "'DOMAIN_MIN 0 0 0': field 1 is not a number";
+    EXPECT_TRUE(sameEntry(table(0, 0, 1), {255, 255, 255}));
+}
+
+TEST(CubeReader, LinesBeyondTheTableAreIgnoredAndNotRead)
+{
+    LutTable table;
+    std::int32_t taille = 0;
+    // A ninth line that would raise, were it converted.
+    const std::string text = test::identityCubeText(2) + "1e30 1e30 1e30\n\n\n";
+    ASSERT_EQ(readText(text, table, taille), CubeStatus::Loaded);
+    EXPECT_TRUE(sameEntry(table(1, 1, 1), {255, 255, 255}));
+}
+
+TEST(CubeReader, ShortFileKeepsThePreviousEntries)
+{
+    const std::string full = test::cubeText(17, [](int, int, int, double& r, double& v, double& b) {
+        r = 0.8;
+        v = 0.5;
+        b = 0.2;
+    });
+    const std::string shortFile = "LUT_3D_SIZE 17\n" + repeatLine("0.0 0.0 0.0", 100);
+
+    LutTable afterFull;
+    std::int32_t taille = 0;
+    ASSERT_EQ(readText(full, afterFull, taille), CubeStatus::Loaded);
+    ASSERT_EQ(readText(shortFile, afterFull, taille), CubeStatus::Loaded);
+
+    LutTable fresh;
+    ASSERT_EQ(readText(shortFile, fresh, taille), CubeStatus::Loaded);
+    for (int n : {0, 99, 100, 17 * 17 * 17 - 1}) {
+        const int ri = n % 17, vi = n / 17 % 17, bi = n / 289;
+        const bool written = n < 100;
+        EXPECT_TRUE(sameEntry(afterFull(ri, vi, bi), written ? TLutValeur{0, 0, 0} : TLutValeur{204, 127, 51})) << n;
+        EXPECT_TRUE(sameEntry(fresh(ri, vi, bi), {0, 0, 0})) << n;
+    }
+}
+
+TEST(CubeReader, AStructureErrorLeavesTheTableAsItWas)
+{
+    LutTable table;
+    std::int32_t taille = 0;
+    ASSERT_EQ(readText(test::identityCubeText(3), table, taille), CubeStatus::Loaded);
+    const std::string oneD = "LUT_1D_SIZE 3\n" + repeatLine("0.0 0.0 0.0", 30);
+    EXPECT_EQ(readText(oneD, table, taille), CubeStatus::SizeNotFound);
+    EXPECT_EQ(taille, 0);
+    EXPECT_EQ(table.taille(), 3);
+    EXPECT_TRUE(sameEntry(table(2, 2, 2), {255, 255, 255}));
+
+    EXPECT_EQ(readText("LUT_3D_SIZE 5\n" + repeatLine("#", 30), table, taille), CubeStatus::DataNotFound);
+    EXPECT_EQ(taille, 5);
+    EXPECT_EQ(table.taille(), 3);
+}
+
+TEST(CubeReader, SizesThatCannotBeHad)
+{
+    const std::string data = "0.0 0.0 0.0\n";
+    const struct {
+        std::string size;
+        const char* message;
+    } cases[] = {
+        {"-3", "Erreur de vérification d'étendue"},
+        {"711", "Mémoire insuffisante"},
+        {"1000000", "Mémoire insuffisante"},
+        {"2147483647", "Mémoire insuffisante"},
+        {"$7FFFFFFF", "Mémoire insuffisante"},
+    };
+    for (const auto& c : cases) {
+        LutTable table;
+        std::int32_t taille = 0;
+        EXPECT_EQ(errorOf("LUT_3D_SIZE " + c.size + "\n" + data, table, taille), c.message) << c.size;
+        EXPECT_EQ(table.taille(), 0);
+    }
+}
