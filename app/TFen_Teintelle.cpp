@@ -5,12 +5,15 @@
 #include "app/ProgramIcon.h"
 #include "app/UserDialogs.h"
 #include "app/Widgets.h"
+#include "app/settings/IniFileStorage.h"
 #include "common/Error.h"
 #include "imaging/TImage32.h"
+#include "library/EffectTreeModel.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QEvent>
+#include <QFile>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
@@ -55,6 +58,14 @@ QLabel* autoSizedLabel(const QString& name, const QString& text, QWidget* parent
 
 } // namespace
 
+SettingsComponent::SettingsComponent(const QString& filePath)
+    : storage_(std::make_unique<IniFileStorage>(QFile::encodeName(filePath).toStdString()))
+{
+    storage_->read();
+}
+
+SettingsComponent::~SettingsComponent() { storage_->write(); }
+
 QString CheminShell32() { return QStringLiteral("style:Fusion"); }
 
 TFen_Teintelle::TFen_Teintelle(UserDialogs& dialogs, const QString& programFile, QWidget* parent)
@@ -74,6 +85,7 @@ TFen_Teintelle::TFen_Teintelle(UserDialogs& dialogs, const QString& programFile,
     setMinimumSize(kMinimumClient);
 
     createControls();
+    JvAppIniFileStorage1 = std::make_unique<SettingsComponent>(programFolder_ + QStringLiteral("Teintelle.ini"));
     connectEvents();
     runHandler([this] { FormCreate(); });
 }
@@ -162,6 +174,9 @@ void TFen_Teintelle::createEffectPanel()
     TreeView1->setEditTriggers(QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed);
     TreeView1->setExpandsOnDoubleClick(true);
     TreeView1->setSelectionMode(QAbstractItemView::SingleSelection);
+    effectTree_ = new EffectTreeModel(this);
+    TreeView1->setModel(effectTree_);
+    effectTree_->followSelection(TreeView1->selectionModel());
     anchors->addAnchored(TreeView1, {10, 55, 327, 232}, A::Left | A::Top | A::Right | A::Bottom);
 }
 
@@ -212,6 +227,11 @@ void TFen_Teintelle::connectEvents()
         }
         runHandler([this] { FichierImageChange(); });
     });
+    connect(TreeView1->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this] { runHandler([this] { TreeView1Change(); }); });
+    connect(FichierImage, &PathEdit::browseRequested, this, [this] { runHandler([this] { browseForPhoto(); }); });
+    connect(RepertoireFichiersCube, &PathEdit::browseRequested, this,
+            [this] { runHandler([this] { browseForEffectFolder(); }); });
     connect(Image322, &TImage32::doubleClicked, this, [this] { runHandler([this] { Image322DblClick(); }); });
     connect(Bt_AnnuleEffet, &QPushButton::clicked, this, [this] { runHandler([this] { Image322DblClick(); }); });
 }
@@ -278,6 +298,7 @@ void TFen_Teintelle::setStatus(const QString& text)
 void TFen_Teintelle::FormCreate()
 {
     ChargeIcones(CheminShell32());
+    effectTree_->setIcons(ImageList1);
     // Numbers are read and written with "." whatever the user's settings.
     std::setlocale(LC_NUMERIC, "C");
     QLocale::setDefault(QLocale::c());

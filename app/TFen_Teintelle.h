@@ -1,6 +1,7 @@
 #pragma once
 
 #include "imaging/TBitmap32.h"
+#include "lut/LutTable.h"
 
 #include <QIcon>
 #include <QList>
@@ -10,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 
 class QLabel;
 class QTreeView;
@@ -17,11 +19,26 @@ class QTreeView;
 namespace teintelle {
 
 class BevelPanel;
+class EffectTreeModel;
 class PanelSplitter;
 class PathEdit;
 class PushButton;
+class IniFileStorage;
 class TImage32;
 class UserDialogs;
+
+// The settings store bound to "Teintelle.ini" beside the program: it reads
+// the file once when the window's controls exist and writes its copy back
+// when it is destroyed with the window.
+class SettingsComponent {
+public:
+    explicit SettingsComponent(const QString& filePath);
+    ~SettingsComponent();
+    IniFileStorage& storage() { return *storage_; }
+
+private:
+    std::unique_ptr<IniFileStorage> storage_;
+};
 
 // The window-state store of the window: switched off, it stores and restores
 // nothing.
@@ -44,7 +61,7 @@ public:
     PathEdit* FichierImage = nullptr;
     TImage32* Image322 = nullptr;
     PushButton* Bt_AnnuleEffet = nullptr;
-    // JvAppIniFileStorage1: see settingsStore_ below (destroyed with the window).
+    std::unique_ptr<SettingsComponent> JvAppIniFileStorage1;
     FormStorage JvFormStorage1;
     TImage32* Image321 = nullptr;
     PathEdit* RepertoireFichiersCube = nullptr;
@@ -86,6 +103,10 @@ public:
     void Image322DblClick();
 
     void ChargeIcones(const QString& libraryPath);
+    bool ChargeTableLut(const std::string& path);
+    void AppliqueLut(const TBitmap32& source, TBitmap32& destination);
+    EffectTreeModel& effectTree() { return *effectTree_; }
+    const LutTable& tableLut() const { return TableLut; }
 
     // Runs one handler: an error that escapes it is shown in the error box
     // and the program goes on.
@@ -104,14 +125,20 @@ private:
     void layoutPanels();
     void setTablesWidth(int width);
     void setStatus(const QString& text);
+    void browseForPhoto();
+    void browseForEffectFolder();
     void showError(const QString& message);
 
     UserDialogs& dialogs_;
     QString title_;
     QString programFolder_;
     int tablesWidth_ = 353;
+    QString lastPhotoFolder_;
+    QString lastEffectFolder_;
     bool pointerOnCompareButton_ = false;
 
+    EffectTreeModel* effectTree_ = nullptr;
+    LutTable TableLut;
     std::unique_ptr<TBitmap32> ImageTraitee;
     float coef = 0.0f;
 };
