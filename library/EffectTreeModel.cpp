@@ -31,9 +31,10 @@ EffectTreeModel::EffectTreeModel(QObject* parent) : QAbstractItemModel(parent) {
 
 void EffectTreeModel::setIcons(const QList<QIcon>& icons)
 {
+    // Every node's icon changes: the views lay the tree out again.
+    emit layoutAboutToBeChanged();
     icons_ = icons;
-    if (!nodes_.empty())
-        emit dataChanged(index(0, 0), index(0, 0), {Qt::DecorationRole});
+    emit layoutChanged();
 }
 
 void EffectTreeModel::clear()
@@ -84,8 +85,7 @@ std::optional<EffectTreeModel::Id> EffectTreeModel::append(Id parent, std::strin
     }
 }
 
-void EffectTreeModel::AnalyseRepertoire(const QModelIndex& parent, std::string_view searchPath,
-                                        const FolderOpener& open)
+void EffectTreeModel::AnalyseRepertoire(const QModelIndex& parent, std::string_view searchPath)
 {
     const Id id = idOf(parent);
     if (id == kNone)
@@ -111,7 +111,7 @@ void EffectTreeModel::AnalyseRepertoire(const QModelIndex& parent, std::string_v
     } reveal{*this, parent};
 
     Sink sink(*this);
-    teintelle::AnalyseRepertoire(searchPath, id, sink, open);
+    teintelle::AnalyseRepertoire(searchPath, id, sink, open_);
 }
 
 std::string EffectTreeModel::CheminDuNoeud(const QModelIndex& index) const

@@ -50,8 +50,10 @@ public:
     // into the tree below `parent`. The new nodes reach the views in one
     // insertion at the end, also when the scan stops on a refused node: then
     // Error(kInsertError) is thrown and the nodes added so far stay.
-    void AnalyseRepertoire(const QModelIndex& parent, std::string_view searchPath,
-                           const FolderOpener& open = openFolder);
+    void AnalyseRepertoire(const QModelIndex& parent, std::string_view searchPath);
+
+    // How the scans open folders; tests refuse some of them through it.
+    void setFolderOpener(FolderOpener open) { open_ = std::move(open); }
 
     // The node path of a node: the texts from the root down to it with "/"
     // between each two (teintelle::CheminDuNoeud), as bytes for the file
@@ -107,6 +109,7 @@ private:
     Id filling_ = kNone;
     int rowsShownWhileFilling_ = 0;
     std::size_t nodeLimit_ = std::numeric_limits<int>::max();
+    FolderOpener open_ = openFolder;
 };
 
 } // namespace teintelle

@@ -167,6 +167,12 @@ TEST(AnalyseRepertoire, TextNamingNoFolderAddsNothing)
         SCOPED_TRACE(text);
         EXPECT_EQ(scan(text), "");
     }
+    // A link to a folder is scanned as the folder.
+    tree.folder("vrai");
+    tree.file("vrai/v.cube");
+    tree.link("vrai", "vers-vrai");
+    EXPECT_EQ(scan(tree.path("vers-vrai")), "v.cube\n");
+
     // Without any "/" there is no folder part at all.
     ListSink sink;
     AnalyseRepertoire("*.*", 0, sink);
@@ -326,6 +332,42 @@ TEST(AnalyseRepertoire, ChainTenThousandFoldersDeep)
     const std::string path = sink.pathOf(bottom, tree.top());
     EXPECT_GT(path.size(), static_cast<std::size_t>(PATH_MAX));
     EXPECT_TRUE(isEffectPath(path));
+}
+
+// A folder that the scan had to close on its way down and that was replaced
+// on disk before the scan came back to it is not entered through its new
+// self: its remaining sub-folders keep their nodes without children.
+TEST(AnalyseRepertoire, FolderReplacedWhileClosedIsNotEnteredAgain)
+{
+    constexpr int kDepth = 300;
+    TempTree tree;
+    std::string chain = "d";
+    tree.folder(chain);
+    tree.folder("d/e");
+    tree.file("d/e/avant.cube");
+    for (int level = 1; level < kDepth; ++level) {
+        chain += "/d";
+        tree.folder(chain);
+    }
+    tree.folder(chain + "/bas");
+
+    const FolderOpener swapAtTheBottom = [&tree](int at, const char* name) {
+        if (std::strcmp(name, "bas") == 0) {
+            std::filesystem::rename(tree.path("d"), tree.path("ancien"));
+            tree.folder("d");
+            tree.folder("d/e");
+            tree.file("d/e/apres.cube");
+        }
+        return openFolder(at, name);
+    };
+    ListSink sink;
+    AnalyseRepertoire(searchPathFor(tree.top()), 0, sink, swapAtTheBottom);
+    ASSERT_EQ(sink.nodes.size(), 1u + kDepth + 2u);
+    const NodeId first = sink.nodes[0].children.at(0);
+    ASSERT_EQ(sink.nodes[first].children.size(), 2u);
+    const auto& side = sink.nodes[sink.nodes[first].children[1]];
+    EXPECT_EQ(side.name, "e");
+    EXPECT_TRUE(side.children.empty());
 }
 
 TEST(AnalyseRepertoire, NamesAreKeptByteForByte)

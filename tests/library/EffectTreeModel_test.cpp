@@ -240,14 +240,14 @@ private slots:
         tree.file("ferme/cache.cube");
         tree.file("ouvert.cube");
         EffectTreeModel model;
-        const QModelIndex root = model.addRoot(QString::fromStdString(tree.top()));
-        model.AnalyseRepertoire(root, teintelle::searchPathFor(tree.top()), [](int at, const char* name) {
+        model.setFolderOpener([](int at, const char* name) {
             if (std::string_view(name) == "ferme") {
                 errno = EACCES;
                 return -1;
             }
             return teintelle::openFolder(at, name);
         });
+        const QModelIndex root = build(model, QString::fromStdString(tree.top()));
         QCOMPARE(childTexts(model, root), (QStringList{"ferme", "ouvert.cube"}));
         QCOMPARE(model.rowCount(model.index(0, 0, root)), 0);
     }

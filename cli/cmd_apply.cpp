@@ -1,0 +1,147 @@
+// teintelle-cli apply: an effect applied to a photo exactly as the window
+// does it on a fresh start: the effect read first, the photo decoded at a
+// quarter of its size into the small view, the table applied from it.
+#include "cli/Commands.h"
+#include "cli/PhotoOutput.h"
+
+#include "common/Error.h"
+#include "imaging/PhotoLoading.h"
+#include "lut/AppliqueLut.h"
+#include "lut/CubeReader.h"
+#include "lut/LutTable.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace teintelle;
+using namespace teintelle::cli;
+
+constexpr const char* kUsage = "usage: teintelle-cli apply EFFECT.cube PHOTO -o OUT\n";
+constexpr const char* kHelp =
+    "usage: teintelle-cli apply EFFECT.cube PHOTO -o OUT\n"
+    "\n"
+    "Reads the effect, decodes the photo at a quarter of its size as the small\n"
+    "view holds it, applies the effect to it as the window does, and writes the\n"
+    "result: a binary PPM (P6, maxval 255, alpha dropped), or a PNG when OUT's\n"
+    "name ends in .png.\n"
+    "\n"
+    "When the effect cannot be read, nothing is written and the status is the\n"
+    "one `teintelle-cli table` gives: 1 structure error (its message on\n"
+    "standard error), 2 error (its message), 3 no file at EFFECT.cube.\n"
+    "When the quarter-size decode fails, OUT receives what the small view then\n"
+    "holds (the empty PPM \"P6 0 0 255\" and no PNG file when nothing was\n"
+    "decoded, white at the quarter size when the decode failed after the\n"
+    "header) and the status is 4.\n"
+    "\n"
+    "Exit status: 0 written, 1 to 3 as above, 2 also when applying raised an\n"
+    "error, 3 also when PHOTO names no file, 4 the quarter-size decode failed,\n"
+    "64 usage error, 73 OUT could not be written.\n";
+
+enum EffectExit { kEffectRead = 0, kEffectStructure = 1, kEffectRaised = 2, kEffectMissing = 3 };
+
+int parse(const std::vector<std::string>& args, std::string& effect, std::string& photo, std::string& out)
+{
+    bool optionsEnded = false;
+    std::vector<std::string> words;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (!optionsEnded && (arg == "--help" || arg == "-h")) {
+            std::fputs(kHelp, stdout);
+            return 0;
+        }
+        if (!optionsEnded && arg == "--") {
+            optionsEnded = true;
+        } else if (!optionsEnded && arg == "-o") {
+            if (i + 1 == args.size() || !out.empty()) {
+                std::fputs(kUsage, stderr);
+                return kUsageError;
+            }
+            out = args[++i];
+        } else if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
+            std::fprintf(stderr, "teintelle-cli apply: option inconnue « %s »\n%s", arg.c_str(), kUsage);
+            return kUsageError;
+        } else {
+            words.push_back(arg);
+        }
+    }
+    if (words.size() != 2 || out.empty()) {
+        std::fputs(kUsage, stderr);
+        return kUsageError;
+    }
+    effect = words[0];
+    photo = words[1];
+    return -1;
+}
+
+// The effect read as `table` reads it, with the same statuses.
+int readEffect(const std::string& path, LutTable& table, std::int32_t& taille)
+{
+    try {
+        const CubeStatus status = loadCubeFile(path, table, taille);
+        switch (status) {
+        case CubeStatus::Loaded:
+            return kEffectRead;
+        case CubeStatus::FileMissing:
+            std::fprintf(stderr, "teintelle-cli apply: aucun fichier « %s »\n", path.c_str());
+            return kEffectMissing;
+        case CubeStatus::SizeNotFound:
+        case CubeStatus::DataNotFound:
+            std::fprintf(stderr, "%.*s\n", int(structureMessage(status).size()), structureMessage(status).data());
+            return kEffectStructure;
+        }
+    } catch (const Error& error) {
+        std::fprintf(stderr, "%s\n", error.what());
+    }
+    return kEffectRaised;
+}
+
+int write(const TBitmap32& surface, const std::string& out)
+{
+    const std::string problem = writePicture(surface, out);
+    if (problem.empty())
+        return kPhotoWritten;
+    std::fprintf(stderr, "teintelle-cli apply: %s\n", problem.c_str());
+    return kPhotoCannotWrite;
+}
+
+int runApply(const std::vector<std::string>& args)
+{
+    std::string effect, photo, out;
+    if (const int status = parse(args, effect, photo, out); status >= 0)
+        return status;
+
+    LutTable table;
+    std::int32_t taille = 0;
+    if (const int status = readEffect(effect, table, taille); status != kEffectRead)
+        return status;
+
+    if (!namesAFile(photo)) {
+        std::fprintf(stderr, "teintelle-cli apply: aucun fichier « %s »\n", photo.c_str());
+        return kPhotoMissing;
+    }
+    TBitmap32 source; // the small view's surface
+    if (ChargePhotoReduite(photo, source) != 4) {
+        const int written = write(source, out);
+        std::fprintf(stderr, "teintelle-cli apply: « %s » ne se décode pas en JPEG au quart de sa taille\n",
+                     photo.c_str());
+        return written == kPhotoWritten ? kPhotoNotDecoded : written;
+    }
+
+    TBitmap32 processed; // ImageTraitee
+    float coef = 0.0f;
+    try {
+        AppliqueLut(source, processed, table, taille, coef);
+    } catch (const Error& error) {
+        std::fprintf(stderr, "%s\n", error.what());
+        return kEffectRaised;
+    }
+    return write(processed, out);
+}
+
+const bool registered =
+    registerCommand({"apply", "apply an effect to a photo's quarter picture as the window does", &runApply});
+
+} // namespace

@@ -1,0 +1,119 @@
+// teintelle-cli apply, run as a separate process.
+#include "cli/PhotoCli.h"
+
+#include "imaging/PhotoFixtures.h"
+#include "imaging/PhotoLoading.h"
+#include "lut/AppliqueLut.h"
+#include "lut/CubeReader.h"
+#include "lut/LutTable.h"
+
+#include <gtest/gtest.h>
+
+using namespace teintelle;
+using namespace teintelle::clitest;
+using namespace teintelle::fixtures;
+
+namespace {
+
+// An effect that swaps red and blue and darkens green, in .cube order (red fastest).
+const char* const kSwap = "LUT_3D_SIZE 2\n"
+                          "0.0 0.0 0.0\n0.0 0.0 1.0\n0.0 0.5 0.0\n0.0 0.5 1.0\n"
+                          "1.0 0.0 0.0\n1.0 0.0 1.0\n1.0 0.5 0.0\n1.0 0.5 1.0\n";
+
+std::string thirtyLines()
+{
+    std::string text;
+    for (int i = 0; i < 30; ++i)
+        text += "0.0 0.0 0.0\n";
+    return text;
+}
+
+class ApplyCommand : public ::testing::Test {
+protected:
+    CliRun apply(std::vector<std::string> args)
+    {
+        args.insert(args.begin(), "apply");
+        return runCli(folder.path(), args);
+    }
+    std::string writeText(const std::string& name, const std::string& text)
+    {
+        return folder.write(name, std::vector<std::uint8_t>(text.begin(), text.end()));
+    }
+    bool exists(const std::string& name) const { return std::filesystem::exists(folder.file(name)); }
+
+    TempFolder folder;
+};
+
+} // namespace
+
+TEST_F(ApplyCommand, WritesTheEffectAppliedToTheQuarterPicture)
+{
+    const std::string effect = writeText("swap.cube", kSwap);
+    const std::string photo = folder.write("p.jpg", encodeJpeg({150, 90, JpegKind::Rgb420, true}));
+    const auto run = apply({effect, photo, "-o", "out.ppm"});
+    ASSERT_EQ(run.status, 0) << run.err;
+
+    TBitmap32 source, expected;
+    ASSERT_EQ(ChargePhotoReduite(photo, source), 4);
+    LutTable table;
+    std::int32_t taille = 0;
+    ASSERT_EQ(loadCubeFile(effect, table, taille), CubeStatus::Loaded);
+    float coef = 0;
+    AppliqueLut(source, expected, table, taille, coef);
+    const Ppm ppm = readPpm(slurp(folder.file("out.ppm")));
+    EXPECT_EQ(ppm.width, 38);
+    EXPECT_EQ(ppm.height, 23);
+    EXPECT_EQ(ppm.pixels, opaquePixels(expected));
+    // The effect did something: blue and red are swapped.
+    EXPECT_NE(ppm.pixels, opaquePixels(source));
+}
+
+TEST_F(ApplyCommand, AnEffectThatCannotBeReadStopsBeforeThePhoto)
+{
+    const std::string photo = folder.write("p.jpg", encodeJpeg({16, 16}));
+    const struct {
+        const char* name;
+        std::string effect;
+        int status;
+        std::string err;
+    } cases[] = {
+        {"missing", folder.file("missing.cube"), 3, ""},
+        {"no size", writeText("nosize.cube", "LUT_1D_SIZE 4\n" + thirtyLines()),
+         1, "Erreur dans la structure du fichier. Impossible de déterminer la taille de la table.\n"},
+        {"range", writeText("negative.cube", "LUT_3D_SIZE -2\n0.0 0.0 0.0\n"), 2,
+         "Erreur de vérification d'étendue\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const std::string& target : {photo, folder.file("no-photo.jpg")}) {
+            const auto run = apply({c.effect, target, "-o", "x.ppm"});
+            EXPECT_EQ(run.status, c.status);
+            if (!c.err.empty()) {
+                EXPECT_EQ(run.err, c.err);
+            }
+            EXPECT_FALSE(exists("x.ppm"));
+        }
+    }
+}
+
+TEST_F(ApplyCommand, PhotoOutcomes)
+{
+    const std::string effect = writeText("swap.cube", kSwap);
+    const std::string bmp = folder.write("p.bmp", bmp32(4, 4, true));
+
+    auto run = apply({effect, folder.file("missing.jpg"), "-o", "x.ppm"});
+    EXPECT_EQ(run.status, 3);
+    EXPECT_FALSE(exists("x.ppm"));
+
+    run = apply({effect, bmp, "-o", "x.ppm"});
+    EXPECT_EQ(run.status, 4);
+    EXPECT_NE(run.err, "");
+    EXPECT_EQ(slurp(folder.file("x.ppm")), "P6\n0 0\n255\n");
+
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {effect, bmp}, {effect, "-o", "y.ppm"}, {effect, bmp, bmp, "-o", "y.ppm"}, {"--full", effect, bmp, "-o", "y.ppm"}}) {
+        run = apply(args);
+        EXPECT_EQ(run.status, 64);
+        EXPECT_FALSE(exists("y.ppm"));
+    }
+}
