@@ -16,10 +16,13 @@
 #include <QDir>
 #include <QEnterEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
+#include <QMimeData>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
+#include <QUrl>
 
 #include <algorithm>
 #include <memory>
@@ -386,6 +389,22 @@ private slots:
         browse->trigger();
         QCOMPARE(window->FichierImage->text(), png);
         QCOMPARE(dialogs.errors, QStringList(QStringLiteral("Extension de fichier image inconnue (.png)")));
+    }
+
+    void droppedFilesGiveThePathOfTheFirst()
+    {
+        auto window = makeWindow();
+        const QString first = jpeg(QStringLiteral("premiere.jpg"), 41, 23);
+        const QString second = jpeg(QStringLiteral("seconde.jpg"), 3997, 8);
+        QMimeData files;
+        files.setUrls({QUrl::fromLocalFile(first), QUrl::fromLocalFile(second)});
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window->FichierImage, &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window->FichierImage, &drop);
+        QCOMPARE(window->FichierImage->text(), first);
+        QCOMPARE(window->Label3->text(), QStringLiteral("Photo 41 x 23 pixels."));
     }
 
     // ---- Compare and cancel ----------------------------------------------
