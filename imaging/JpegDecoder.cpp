@@ -196,9 +196,11 @@ void JpegDecoder::decodeInto(TBitmap32& surface)
     surface.SetSize(outputWidth(), outputHeight());
     if (surface.Empty())
         return;
+    // The picture is filled white before it is drawn; a whole decode writes
+    // every pixel and a failed one whitens the surface below, so the fill is
+    // left to the failure.
     TColor32* const pixels = surface.Bits();
     const std::size_t count = std::size_t(surface.Width()) * std::size_t(surface.Height());
-    std::fill(pixels, pixels + count, 0xFFFFFFFFu);
 
     // Rows that are not written in place pass through this buffer; it is
     // sized for the widest case (four bytes per pixel).

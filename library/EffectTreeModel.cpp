@@ -251,7 +251,21 @@ QString EffectTreeModel::textOf(const Node& node) const
 {
     if (node.hasText)
         return node.text;
-    return QFile::decodeName(QByteArray::fromRawData(node.name.data(), qsizetype(node.name.size())));
+    QString text = QFile::decodeName(QByteArray::fromRawData(node.name.data(), qsizetype(node.name.size())));
+    // A name may hold line breaks and other control characters: each is shown
+    // as its visible picture (U+2400 onwards), so that the node keeps one line.
+    const bool hasControl = std::any_of(node.name.begin(), node.name.end(), [](char c) {
+        return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+    });
+    if (!hasControl)
+        return text;
+    for (QChar& c : text) {
+        if (c.unicode() < 0x20)
+            c = QChar(char16_t(0x2400 + c.unicode()));
+        else if (c.unicode() == 0x7F)
+            c = QChar(char16_t(0x2421));
+    }
+    return text;
 }
 
 } // namespace teintelle

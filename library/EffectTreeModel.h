@@ -22,9 +22,11 @@ namespace teintelle {
 // hundred thousand files loads at the speed of the disk.
 //
 // A node's name is kept as the bytes on disk and shown decoded with
-// QFile::decodeName; its path is built from those bytes, so that a name that
-// is no valid text still leads to its file. A text edited in place replaces
-// the bytes with its encoding.
+// QFile::decodeName, its control characters (a line break) shown as their
+// pictures (U+2400 + code, U+2421 for DEL); its path is built from those
+// bytes, so that a name that is no valid text still leads to its file. A text
+// edited in place replaces the bytes with its encoding; confirming the shown
+// text unchanged keeps them.
 class EffectTreeModel : public QAbstractItemModel {
     Q_OBJECT
 

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cmath>
+#include <emmintrin.h>
 #include <limits>
 
 namespace teintelle::cube {
@@ -213,6 +214,73 @@ const char* DataLineParser::feed(const char* p, const char* end)
     return end;
 }
 
+namespace {
+
+// A plain decimal field: optional sign, digits, optional "." and digits, at
+// most 19 digits in all (the mantissa is then exact in a 64-bit integer and
+// the power of ten exact in extended precision), ending at `expectedEnd`.
+// Its value is the one FieldParser gives: mantissa / 10^fraction, negated.
+bool plainField(const char*& p, const char* end, char expectedEnd, long double& value)
+{
+    const char* q = p;
+    bool negative = false;
+    if (q != end && (*q == '-' || *q == '+')) {
+        negative = *q == '-';
+        ++q;
+    }
+    std::uint64_t mantissa = 0;
+    int digits = 0, fraction = 0;
+    bool point = false;
+    for (; q != end; ++q) {
+        const unsigned digit = unsigned(*q) - '0';
+        if (digit <= 9) {
+            mantissa = mantissa * 10 + digit;
+            ++digits;
+            fraction += point ? 1 : 0;
+        } else if (*q == '.' && !point) {
+            point = true;
+        } else {
+            break;
+        }
+    }
+    if ((digits == 0 && !point) || digits > 19)
+        return false;
+    if (expectedEnd == '\0' ? q != end : (q == end || *q != expectedEnd))
+        return false;
+    const long double magnitude = static_cast<long double>(mantissa) / powerOfTen(fraction);
+    value = negative ? -magnitude : magnitude;
+    p = expectedEnd == '\0' ? q : q + 1;
+    return true;
+}
+
+} // namespace
+
+DataLineParser::Values DataLineParser::parseLine(const char* p, const char* end)
+{
+    Values values{};
+    const char* q = p;
+    if (plainField(q, end, ' ', values.r) && plainField(q, end, ' ', values.v) && plainField(q, end, '\0', values.b))
+        return values;
+    feed(p, end);
+    return finish();
+}
+
+const char* findLineBreak(const char* p, const char* end)
+{
+    const __m128i lineFeed = _mm_set1_epi8('\n'), carriageReturn = _mm_set1_epi8('\r');
+    for (; end - p >= 16; p += 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const int found = _mm_movemask_epi8(
+            _mm_or_si128(_mm_cmpeq_epi8(block, lineFeed), _mm_cmpeq_epi8(block, carriageReturn)));
+        if (found != 0)
+            return p + __builtin_ctz(unsigned(found));
+    }
+    for (; p != end; ++p)
+        if (*p == '\n' || *p == '\r')
+            return p;
+    return end;
+}
+
 DataLineParser::Values DataLineParser::finish()
 {
     Values values{};
@@ -233,15 +301,5 @@ DataLineParser::Values DataLineParser::finish()
     return values;
 }
 
-std::uint8_t storedChannel(long double value)
-{
-    const long double scaled = value * 255.0L;
-    // trunc() fits a signed 64-bit integer exactly when -2^63 - 1 < scaled < 2^63.
-    constexpr long double kAbove = 0x1p63L;
-    constexpr long double kBelow = -0x1.0000000000000002p63L;
-    if (!(scaled < kAbove && scaled > kBelow))
-        throw Error(lutmsg::kInvalidFloatOp);
-    return static_cast<std::uint8_t>(static_cast<std::uint64_t>(static_cast<std::int64_t>(scaled)));
-}
 
 } // namespace teintelle::cube

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "common/Error.h"
+#include "lut/LutMessages.h"
+
 #include <cstdint>
 #include <string_view>
 
@@ -62,15 +65,54 @@ public:
     // Ends the line: its three values, and the parser ready for the next line.
     Values finish();
 
+    // A whole line [p, end) at once, the parser being between lines. Lines
+    // written the usual way (three plain decimals of at most 19 digits, single
+    // spaces) take a short road with the same arithmetic; any other line goes
+    // through feed and finish.
+    Values parseLine(const char* p, const char* end);
+
 private:
     FieldParser fields_[3];
     int spaces_ = 0;
 };
 
+// The first CR or LF in [p, end), or end.
+const char* findLineBreak(const char* p, const char* end);
+
+// trunc(x) for -2^63 - 1 < x < 2^63. A plain conversion switches the x87
+// rounding mode twice per call, which costs more than the rest of a field;
+// rounding in the current mode (to nearest) and stepping back is exact.
+inline std::int64_t truncateToInteger(long double x)
+{
+#if defined(__x86_64__) || defined(__i386__)
+    if (x >= 0x1p63L - 0.5L || x <= -0x1p63L) // rounding could leave the range: the slow way
+        return static_cast<std::int64_t>(x);
+    std::int64_t rounded;
+    asm("fistpll %0" : "=m"(rounded) : "t"(x) : "st");
+    if (x >= 0 && static_cast<long double>(rounded) > x)
+        --rounded;
+    else if (x < 0 && static_cast<long double>(rounded) < x)
+        ++rounded;
+    return rounded;
+#else
+    return static_cast<std::int64_t>(x);
+#endif
+}
+
+
 // The stored channel of a value: value x 255 in extended precision, truncated
 // toward zero to a 64-bit integer, of which the low 8 bits are kept. Throws
 // Error "Opération en virgule flottante incorrecte" when the product lies
 // outside the signed 64-bit range (or is not a number).
-std::uint8_t storedChannel(long double value);
+inline std::uint8_t storedChannel(long double value)
+{
+    const long double scaled = value * 255.0L;
+    // trunc() fits a signed 64-bit integer exactly when -2^63 - 1 < scaled < 2^63.
+    constexpr long double kAbove = 0x1p63L;
+    constexpr long double kBelow = -0x1.0000000000000002p63L;
+    if (!(scaled < kAbove && scaled > kBelow))
+        throw Error(lutmsg::kInvalidFloatOp);
+    return static_cast<std::uint8_t>(static_cast<std::uint64_t>(truncateToInteger(scaled)));
+}
 
 } // namespace teintelle::cube

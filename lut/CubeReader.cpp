@@ -110,6 +110,18 @@ private:
                     continue;
                 }
             }
+            if (phase_ == Phase::Data && !lineOpen_) {
+                // The usual case: a whole data line inside the piece.
+                const char* lineEnd = cube::findLineBreak(p, end);
+                if (lineEnd != end) {
+                    pendingCr_ = *lineEnd == '\r';
+                    const auto values = parser_.parseLine(p, lineEnd);
+                    p = lineEnd + 1;
+                    if (storeEntry(values))
+                        return true;
+                    continue;
+                }
+            }
             const char* stop = phase_ == Phase::Head ? feedHead(p, end) : parser_.feed(p, end);
             lineOpen_ = lineOpen_ || stop != p;
             if (stop == end)

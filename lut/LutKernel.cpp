@@ -64,10 +64,10 @@ void LutKernel::prepareTables(std::int32_t n, float coef)
 // x / coef and x * N / 256 differ by less than N x 2^-24, far below the
 // 1/256 that separates a non-integer x * N / 256 from the next integer; they
 // can only disagree where x * N / 256 is an integer m and coef was rounded
-// up, making the lower index m - 1: one adjustment covers both cases. A
-// single-precision division rounds once where the slope rounds twice (to
-// extended, then to single), and d rounds once either way. Every x and every
-// difference is checked all the same.
+// up, making the lower index m - 1: one adjustment covers both cases. d
+// rounds once either way. The slope, rounded twice (to extended, then to
+// single), and the reciprocal step, rounded once per operation, can differ in
+// rare cases. Every x and every difference is checked.
 void LutKernel::enableVectorPath(std::int32_t n, float coef)
 {
     if (!processorHasAvx512() || !LutTable::fitsInMemoryLimit(n))
@@ -80,9 +80,14 @@ void LutKernel::enableVectorPath(std::int32_t n, float coef)
         if (std::uint32_t(lo) != step.lo || d != step.d)
             return;
     }
+    // k as the vector path forms it: q = difference x (1 / coef), then
+    // q + (difference - q x coef) x (1 / coef), each step rounded once.
+    reciprocal_ = 1.0f / coef;
     for (std::int32_t difference = -255; difference <= 255; ++difference) {
-        volatile float quotient = static_cast<float>(difference) / coef; // single rounding, as vdivps
-        if (quotient != slope(difference, coef))
+        const auto value = static_cast<float>(difference);
+        const volatile float estimate = value * reciprocal_;
+        const float residual = std::fma(-estimate, coef, value);
+        if (std::fma(residual, reciprocal_, estimate) != slope(difference, coef))
             return;
     }
     vectorised_ = true;

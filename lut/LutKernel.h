@@ -55,7 +55,8 @@ private:
                      const std::uint8_t* entries) const;
     // AVX-512, 16 pixels at a time (LutKernelAvx512.cpp). It computes what
     // the portable path looks up: the lower index as max(0, (x * N - adjust)
-    // >> 8), d with a fused multiply-add, k with a single-precision division.
+    // >> 8), d with a fused multiply-add, k from the reciprocal of coef and
+    // one correction step.
     // The constructor checks each against latticeStep and slope for every x
     // and every difference before enabling this path.
     void mapAvx512(const TColor32* source, TColor32* destination, std::size_t count,
@@ -66,6 +67,7 @@ private:
 
     std::int32_t n_ = 1;
     float coef_ = 256.0f;
+    float reciprocal_ = 1.0f / 256.0f;
     std::int32_t loAdjust_ = 0;
     bool vectorised_ = false;
 

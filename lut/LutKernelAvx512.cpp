@@ -24,6 +24,7 @@ namespace {
 struct Lattice {
     __m512i edge, last, adjust, one, byteMask;
     __m512 coef;
+    __m512 reciprocal; // 1 / coef in single precision
 };
 
 // Lower index: max(0, (x * N - adjust) >> 8).
@@ -52,15 +53,19 @@ TEINTELLE_AVX512 inline __m512i upperIndex(__m512i lo, const Lattice& lattice)
     return _mm512_min_epi32(_mm512_add_epi32(lo, lattice.one), lattice.last);
 }
 
-// One output channel: T0 + round(k x d), k = (T1 - T0) / coef in single
-// precision, d = x - lo x coef rounded once (a fused multiply-add), the
-// product exact in double and rounded to nearest, ties to even.
+// One output channel: T0 + round(k x d). k = (T1 - T0) / coef in single
+// precision, from the reciprocal and one correction step; d = x - lo x coef
+// rounded once (a fused multiply-add); the product exact in double and
+// rounded to nearest, ties to even.
 template <int kByte>
 TEINTELLE_AVX512 inline __m512i channel(__m512i x, __m512i lo, __m512i near, __m512i far, const Lattice& lattice)
 {
     const __m512i t0 = _mm512_and_si512(_mm512_srli_epi32(near, 8 * kByte), lattice.byteMask);
     const __m512i t1 = _mm512_and_si512(_mm512_srli_epi32(far, 8 * kByte), lattice.byteMask);
-    const __m512 k = _mm512_div_ps(_mm512_cvtepi32_ps(_mm512_sub_epi32(t1, t0)), lattice.coef);
+    const __m512 difference = _mm512_cvtepi32_ps(_mm512_sub_epi32(t1, t0));
+    const __m512 estimate = _mm512_mul_ps(difference, lattice.reciprocal);
+    const __m512 residual = _mm512_fnmadd_ps(estimate, lattice.coef, difference);
+    const __m512 k = _mm512_fmadd_ps(residual, lattice.reciprocal, estimate);
     const __m512 d = _mm512_fnmadd_ps(_mm512_cvtepi32_ps(lo), lattice.coef, _mm512_cvtepi32_ps(x));
 
     constexpr int kNearestEven = _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC;
@@ -82,6 +87,7 @@ TEINTELLE_AVX512 void LutKernel::mapAvx512(const TColor32* source, TColor32* des
     lattice.one = _mm512_set1_epi32(1);
     lattice.byteMask = _mm512_set1_epi32(0xFF);
     lattice.coef = _mm512_set1_ps(coef_);
+    lattice.reciprocal = _mm512_set1_ps(reciprocal_);
     const __m512i alphaMask = _mm512_set1_epi32(std::int32_t(0xFF000000u));
 
     for (std::size_t i = 0; i < count; i += 16) {

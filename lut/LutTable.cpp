@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 
 namespace teintelle {
 
@@ -28,22 +29,65 @@ void LutTable::resize(std::int32_t n)
     if (!fitsInMemoryLimit(n))
         throw Error(lutmsg::kOutOfMemory);
 
-    const auto newEdge = std::uint64_t(n);
-    std::unique_ptr<TLutValeur[], Release> fresh(
-        static_cast<TLutValeur*>(std::calloc(newEdge * newEdge * newEdge + 1, sizeof(TLutValeur))));
+    const auto oldEdge = std::uint64_t(taille_), newEdge = std::uint64_t(n);
+    const std::uint64_t needed = newEdge * newEdge * newEdge + 1;
+    if (needed <= capacity_ && needed * 8 >= capacity_)
+        resizeInPlace(oldEdge, newEdge);
+    else
+        reallocate(oldEdge, newEdge);
+    taille_ = n;
+}
+
+void LutTable::reallocate(std::uint64_t oldEdge, std::uint64_t newEdge)
+{
+    const std::uint64_t needed = newEdge * newEdge * newEdge + 1;
+    std::unique_ptr<TLutValeur[], Release> fresh(static_cast<TLutValeur*>(std::calloc(needed, sizeof(TLutValeur))));
     if (!fresh)
         throw Error(lutmsg::kOutOfMemory);
 
     // Keep the sub-cube that both sizes share; red runs fastest in memory.
-    const auto oldEdge = std::uint64_t(taille_);
     const std::uint64_t kept = std::min(oldEdge, newEdge);
     for (std::uint64_t bi = 0; bi < kept; ++bi)
         for (std::uint64_t vi = 0; vi < kept; ++vi)
-            std::copy_n(&entries_[oldEdge * (vi + oldEdge * bi)], kept,
-                        &fresh[newEdge * (vi + newEdge * bi)]);
+            std::copy_n(&entries_[oldEdge * (vi + oldEdge * bi)], kept, &fresh[newEdge * (vi + newEdge * bi)]);
 
     entries_ = std::move(fresh);
-    taille_ = n;
+    capacity_ = needed;
+}
+
+namespace {
+
+// Moves count entries from `from` to `to`; the two ranges may overlap.
+void moveRow(const TLutValeur* from, TLutValeur* to, std::uint64_t count)
+{
+    std::memmove(to, from, count * sizeof(TLutValeur));
+}
+
+} // namespace
+
+// Rows of red entries move to their new places: forwards when shrinking (a
+// row never lands beyond its old place), backwards when growing, and what
+// the new size adds is zeroed once every old row has moved.
+void LutTable::resizeInPlace(std::uint64_t oldEdge, std::uint64_t newEdge)
+{
+    TLutValeur* entries = entries_.get();
+    const auto row = [](std::uint64_t edge, std::uint64_t vi, std::uint64_t bi) { return edge * (vi + edge * bi); };
+    const TLutValeur zero{0, 0, 0};
+    if (newEdge < oldEdge) {
+        for (std::uint64_t bi = 0; bi < newEdge; ++bi)
+            for (std::uint64_t vi = 0; vi < newEdge; ++vi)
+                moveRow(&entries[row(oldEdge, vi, bi)], &entries[row(newEdge, vi, bi)], newEdge);
+    } else {
+        for (std::uint64_t bi = oldEdge; bi-- > 0;)
+            for (std::uint64_t vi = oldEdge; vi-- > 0;)
+                moveRow(&entries[row(oldEdge, vi, bi)], &entries[row(newEdge, vi, bi)], oldEdge);
+        for (std::uint64_t bi = 0; bi < newEdge; ++bi)
+            for (std::uint64_t vi = 0; vi < newEdge; ++vi) {
+                const std::uint64_t kept = (bi < oldEdge && vi < oldEdge) ? oldEdge : 0;
+                std::fill_n(&entries[row(newEdge, vi, bi) + kept], newEdge - kept, zero);
+            }
+    }
+    entries[newEdge * newEdge * newEdge] = zero;
 }
 
 } // namespace teintelle

@@ -45,6 +45,9 @@ public:
 
     // Resizes to n x n x n. Entries whose three indexes lie inside both the
     // old and the new size keep their values; new entries are (0, 0, 0).
+    // The storage is reused when it holds the new size and is not more than
+    // eight times too large, so successive reads of tables of similar sizes
+    // neither reallocate nor touch fresh memory.
     // Throws Error "Erreur de vérification d'étendue" for a negative n and
     // Error "Mémoire insuffisante" for a table over kMaxBytes or one that
     // cannot be had; the table is then unchanged.
@@ -66,7 +69,11 @@ private:
         void operator()(TLutValeur* entries) const;
     };
 
+    void resizeInPlace(std::uint64_t oldEdge, std::uint64_t newEdge);
+    void reallocate(std::uint64_t oldEdge, std::uint64_t newEdge);
+
     std::int32_t taille_ = 0;
+    std::uint64_t capacity_ = 0; // entries the storage holds, the spare one included
     std::unique_ptr<TLutValeur[], Release> entries_;
 };
 

@@ -152,7 +152,7 @@ private slots:
         QCOMPARE(model.rowCount(root), 2);
         const QModelIndex twoLines = model.index(0, 0, root);
         const QModelIndex broken = model.index(1, 0, root);
-        QCOMPARE(twoLines.data().toString(), QString("deux\nlignes.cube"));
+        QCOMPARE(twoLines.data().toString(), QString("deux\u240Alignes.cube"));
         const QString shown = broken.data().toString();
         QVERIFY(shown.endsWith("t\uFFFD.cube") || shown.endsWith("t\u00e9.cube"));
 
@@ -163,6 +163,8 @@ private slots:
         // Confirming an edit without changing the text keeps the bytes.
         QVERIFY(model.setData(broken, shown));
         QCOMPARE(firstByteAt(model.CheminDuNoeud(broken)), int('L'));
+        QVERIFY(model.setData(twoLines, twoLines.data(Qt::EditRole)));
+        QCOMPARE(firstByteAt(model.CheminDuNoeud(twoLines)), int('N'));
         QVERIFY(teintelle::isEffectPath(model.CheminDuNoeud(broken)));
     }
 

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -337,5 +338,30 @@ TEST(CubeReader, SizesThatCannotBeHad)
         std::int32_t taille = 0;
         EXPECT_EQ(errorOf("LUT_3D_SIZE " + c.size + "\n" + data, table, taille), c.message) << c.size;
         EXPECT_EQ(table.taille(), 0);
+    }
+}
+
+// Plain data lines take a short road; it must give what the general parser gives.
+TEST(CubeReader, PlainLinesReadAsTheGeneralParserReadsThem)
+{
+    std::mt19937 random(5);
+    const auto field = [&] {
+        std::string text = random() % 8 == 0 ? (random() % 2 ? "-" : "+") : "";
+        const int whole = int(random() % 4), fraction = int(random() % 17);
+        for (int i = 0; i < whole; ++i)
+            text += char('0' + random() % 10);
+        if (fraction > 0 || whole == 0 || random() % 4 == 0)
+            text += '.';
+        for (int i = 0; i < fraction; ++i)
+            text += char('0' + random() % 10);
+        return text;
+    };
+    for (int i = 0; i < 20000; ++i) {
+        const std::string line = field() + " " + field() + " " + field();
+        cube::DataLineParser shortRoad, general;
+        const auto fast = shortRoad.parseLine(line.data(), line.data() + line.size());
+        general.feed(line.data(), line.data() + line.size());
+        const auto plain = general.finish();
+        ASSERT_TRUE(fast.r == plain.r && fast.v == plain.v && fast.b == plain.b) << line;
     }
 }

@@ -3,22 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 using namespace teintelle;
 
 namespace {
-
-TLutValeur colourOf(int ri, int vi, int bi) { return {std::uint8_t(ri * 10 + 1), std::uint8_t(vi * 10 + 2), std::uint8_t(bi * 10 + 3)}; }
-
-void fill(LutTable& table)
-{
-    const int n = table.taille();
-    for (int ri = 0; ri < n; ++ri)
-        for (int vi = 0; vi < n; ++vi)
-            for (int bi = 0; bi < n; ++bi)
-                table(ri, vi, bi) = colourOf(ri, vi, bi);
-}
 
 std::string messageOfResize(LutTable& table, std::int32_t n)
 {
@@ -32,23 +23,43 @@ std::string messageOfResize(LutTable& table, std::int32_t n)
 
 } // namespace
 
+// Sequences of sizes, so that the storage is reallocated, reused when
+// shrinking and reused when growing again.
 TEST(LutTable, ResizeKeepsTheSharedEntriesAndZeroesTheNewOnes)
 {
-    for (const auto& [from, to] : {std::pair{3, 5}, std::pair{5, 3}, std::pair{4, 4}, std::pair{1, 2}}) {
+    const std::vector<std::vector<int>> sequences = {{3, 5}, {5, 3}, {4, 4}, {1, 2}, {8, 6, 7, 8}, {10, 9, 3, 10}, {7, 2, 7}};
+    for (const auto& sizes : sequences) {
         LutTable table;
-        table.resize(from);
-        fill(table);
-        table.resize(to);
-        ASSERT_EQ(table.taille(), to);
-        for (int ri = 0; ri < to; ++ri)
-            for (int vi = 0; vi < to; ++vi)
-                for (int bi = 0; bi < to; ++bi) {
-                    const bool kept = ri < from && vi < from && bi < from;
-                    const TLutValeur expected = kept ? colourOf(ri, vi, bi) : TLutValeur{0, 0, 0};
-                    const TLutValeur& entry = table(ri, vi, bi);
-                    ASSERT_TRUE(entry.r == expected.r && entry.v == expected.v && entry.b == expected.b)
-                        << from << " -> " << to << " at [" << ri << "][" << vi << "][" << bi << "]";
-                }
+        std::vector<TLutValeur> model; // expected entries, red fastest
+        int edge = 0;
+        for (std::size_t step = 0; step < sizes.size(); ++step) {
+            const int next = sizes[step];
+            std::vector<TLutValeur> expected(std::size_t(next * next * next), TLutValeur{0, 0, 0});
+            for (int bi = 0; bi < std::min(edge, next); ++bi)
+                for (int vi = 0; vi < std::min(edge, next); ++vi)
+                    for (int ri = 0; ri < std::min(edge, next); ++ri)
+                        expected[std::size_t(ri + next * (vi + next * bi))] = model[std::size_t(ri + edge * (vi + edge * bi))];
+            table.resize(next);
+            ASSERT_EQ(table.taille(), next);
+            for (int bi = 0; bi < next; ++bi)
+                for (int vi = 0; vi < next; ++vi)
+                    for (int ri = 0; ri < next; ++ri) {
+                        const TLutValeur& want = expected[std::size_t(ri + next * (vi + next * bi))];
+                        const TLutValeur& entry = table(ri, vi, bi);
+                        ASSERT_TRUE(entry.r == want.r && entry.v == want.v && entry.b == want.b)
+                            << "step " << step << " to " << next << " at [" << ri << "][" << vi << "][" << bi << "]";
+                    }
+            // New colours for the next step, in some entries only.
+            for (int bi = 0; bi < next; ++bi)
+                for (int vi = 0; vi < next; ++vi)
+                    for (int ri = (bi + vi) % 2; ri < next; ri += 2) {
+                        const TLutValeur colour{std::uint8_t(ri * 10 + step), std::uint8_t(vi * 10 + 2), std::uint8_t(bi * 10 + 3)};
+                        table(ri, vi, bi) = colour;
+                        expected[std::size_t(ri + next * (vi + next * bi))] = colour;
+                    }
+            model = expected;
+            edge = next;
+        }
     }
 }
 

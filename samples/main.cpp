@@ -1,0 +1,81 @@
+// teintelle-samples OUT_FOLDER: writes Teintelle's sample effects, one
+// sub-folder per edge size, and the sample photo beside them.
+#include "samples/ColourChart.h"
+#include "samples/CubeWriter.h"
+#include "samples/Looks.h"
+
+#include <cstdio>
+#include <exception>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using namespace teintelle::samples;
+namespace fs = std::filesystem;
+
+constexpr int kSizes[] = {17, 33, 65};
+
+// Written beside and renamed into place, so that a file is never seen half written.
+void writeFile(const fs::path& path, std::string_view bytes)
+{
+    const fs::path partial = path.string() + ".part";
+    {
+        std::ofstream out(partial, std::ios::binary | std::ios::trunc);
+        out.write(bytes.data(), std::streamsize(bytes.size()));
+        out.close();
+        if (!out)
+            throw std::runtime_error("cannot write " + partial.string());
+    }
+    fs::rename(partial, path);
+}
+
+void writeEffects(const fs::path& folder, int size)
+{
+    fs::create_directories(folder);
+    for (const auto& look : looks())
+        writeFile(folder / (std::string(look.fileName) + ".cube"), cubeText(look, size));
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: teintelle-samples OUT_FOLDER\n");
+        return 64;
+    }
+    try {
+        const fs::path out = argv[1];
+        fs::create_directories(out);
+        // The largest size on a thread of its own: it is most of the work.
+        std::exception_ptr failure;
+        std::thread large([&] {
+            try {
+                writeEffects(out / std::to_string(kSizes[2]), kSizes[2]);
+            } catch (...) {
+                failure = std::current_exception();
+            }
+        });
+        try {
+            writeEffects(out / std::to_string(kSizes[0]), kSizes[0]);
+            writeEffects(out / std::to_string(kSizes[1]), kSizes[1]);
+            const auto chart = colourChartJpeg();
+            writeFile(out / "Mire.jpg", std::string_view(reinterpret_cast<const char*>(chart.data()), chart.size()));
+        } catch (...) {
+            large.join();
+            throw;
+        }
+        large.join();
+        if (failure)
+            std::rethrow_exception(failure);
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "teintelle-samples: %s\n", error.what());
+        return 1;
+    }
+    return 0;
+}
