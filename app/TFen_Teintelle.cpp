@@ -7,6 +7,7 @@
 #include "app/Widgets.h"
 #include "app/settings/IniFileStorage.h"
 #include "common/Error.h"
+#include "imaging/PlatformDecoders.h"
 #include "imaging/TImage32.h"
 #include "library/EffectTreeModel.h"
 
@@ -84,6 +85,8 @@ TFen_Teintelle::TFen_Teintelle(UserDialogs& dialogs, const QString& programFile,
     resize(kDesignClient);
     setMinimumSize(kMinimumClient);
 
+    // The full-size path's decoders for BMP, icons, TIFF and metafiles.
+    installPlatformDecoders();
     createControls();
     JvAppIniFileStorage1 = std::make_unique<SettingsComponent>(programFolder_ + QStringLiteral("Teintelle.ini"));
     connectEvents();

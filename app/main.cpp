@@ -4,7 +4,6 @@
 #include "app/Theme.h"
 #include "app/UserDialogs.h"
 #include "app/Widgets.h"
-#include "imaging/PlatformDecoders.h"
 
 #include <QApplication>
 
@@ -15,7 +14,6 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(
         QString::fromStdString(teintelle::applicationTitle(programFile.toStdString())));
 
-    teintelle::installPlatformDecoders();
     teintelle::QtUserDialogs dialogs;
     if (!teintelle::activateTheme(application, teintelle::kThemeName))
         dialogs.showThemeError(teintelle::themeNotFoundText(teintelle::kThemeName));
