@@ -17,6 +17,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -105,70 +106,163 @@ struct SheetCell {
     std::string failure; // why not, otherwise
 };
 
-// One effect as a first selection after start-up: a fresh table, the file
-// read into it, and on success the table applied to the shown pixels.
-inline void renderEffect(const SheetEffect& effect, const TBitmap32& shown, SheetCell& cell)
+// One effect's table, read as a first selection after start-up reads it: into
+// a fresh table. Empty (with the cell's failure set) when it cannot be read.
+inline std::unique_ptr<LutTable> readEffect(const SheetEffect& effect, std::int32_t& taille, SheetCell& cell)
 {
     try {
-        LutTable table;
-        std::int32_t taille = 0;
-        const CubeStatus status = loadCubeFile(effect.path, table, taille);
-        if (status == CubeStatus::FileMissing) {
-            cell.failure = "Fichier introuvable";
-            return;
-        }
-        if (status != CubeStatus::Loaded) {
-            cell.failure = std::string(structureMessage(status));
-            return;
-        }
-        float coef = 0.0f;
-        AppliqueLut(shown, cell.picture, table, taille, coef, 1);
+        auto table = std::make_unique<LutTable>();
+        const CubeStatus status = loadCubeFile(effect.path, *table, taille);
+        if (status == CubeStatus::Loaded)
+            return table;
+        cell.failure = status == CubeStatus::FileMissing ? std::string("Fichier introuvable")
+                                                         : std::string(structureMessage(status));
     } catch (const Error& error) {
         cell.failure = error.what();
     } catch (const std::bad_alloc&) {
         cell.failure = "Mémoire insuffisante";
     }
+    return nullptr;
 }
 
-// Every effect rendered, split across the cores; each cell depends on its
-// effect alone, so the result does not depend on the split. `progress` is
-// called on the calling thread now and then with the cells done.
-inline std::vector<SheetCell> renderEffects(const std::vector<SheetEffect>& effects, const TBitmap32& shown,
-                                            const std::function<void(std::size_t done)>& progress)
+inline void applyEffect(const LutTable& table, std::int32_t taille, const TBitmap32& shown, SheetCell& cell)
 {
-    std::vector<SheetCell> cells(effects.size());
-    std::atomic<std::size_t> next{0};
-    std::size_t done = 0;
-    std::mutex mutex;
-    std::condition_variable changed;
-    auto work = [&] {
-        for (std::size_t i = next++; i < effects.size(); i = next++) {
-            renderEffect(effects[i], shown, cells[i]);
-            const std::lock_guard lock(mutex);
-            ++done;
-            changed.notify_all();
-        }
-    };
-    const unsigned threads =
-        unsigned(std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, std::max<std::size_t>(effects.size(), 1)));
-    std::vector<std::thread> workers;
-    for (unsigned t = 1; t < threads; ++t)
-        workers.emplace_back(work);
-    std::thread last(work);
+    try {
+        float coef = 0.0f;
+        AppliqueLut(shown, cell.picture, table, taille, coef, 1);
+    } catch (const Error& error) {
+        cell.failure = error.what();
+    }
+}
+
+// Renders every effect of the sheet on the cores, each cell from its own
+// effect alone, so the result does not depend on the split. The effects are
+// read while the photo is still being decoded: tables read before its shown
+// pixels are published wait, within a memory budget, and are applied then.
+class SheetRenderer {
+public:
+    static constexpr std::uint64_t kWaitingBudget = std::uint64_t(256) << 20; // bytes of waiting tables
+
+    explicit SheetRenderer(const std::vector<SheetEffect>& effects) : effects_(effects), cells_(effects.size())
     {
-        std::unique_lock lock(mutex);
-        while (done < effects.size()) {
-            changed.wait_for(lock, std::chrono::milliseconds(200));
-            const std::size_t now = done;
-            lock.unlock();
-            progress(now);
-            lock.lock();
+        const unsigned threads = unsigned(
+            std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, std::max<std::size_t>(effects.size(), 1)));
+        for (unsigned t = 0; t < threads; ++t)
+            workers_.emplace_back([this] { work(); });
+    }
+    ~SheetRenderer() { finish(nullptr); }
+    SheetRenderer(const SheetRenderer&) = delete;
+    SheetRenderer& operator=(const SheetRenderer&) = delete;
+
+    // The pixels every effect is applied to; the caller keeps them alive
+    // until finish() has returned.
+    void publish(const TBitmap32& shown)
+    {
+        const std::lock_guard lock(mutex_);
+        shown_ = &shown;
+        changed_.notify_all();
+    }
+
+    // Waits for every cell, calling progress (on this thread) now and then
+    // with the number done. Without published pixels the workers are told to
+    // stop.
+    std::vector<SheetCell>& finish(const std::function<void(std::size_t done)>& progress)
+    {
+        {
+            std::unique_lock lock(mutex_);
+            if (shown_ == nullptr)
+                stopping_ = true;
+            changed_.notify_all();
+            while (progress && shown_ != nullptr && done_ < effects_.size()) {
+                changed_.wait_for(lock, std::chrono::milliseconds(200));
+                const std::size_t now = done_;
+                lock.unlock();
+                progress(now);
+                lock.lock();
+            }
+        }
+        for (auto& worker : workers_)
+            if (worker.joinable())
+                worker.join();
+        return cells_;
+    }
+
+private:
+    struct Waiting {
+        std::size_t index;
+        std::int32_t taille;
+        std::unique_ptr<LutTable> table;
+    };
+
+    void work()
+    {
+        for (std::size_t i = next_++; i < effects_.size() && !stopping_; i = next_++) {
+            std::int32_t taille = 0;
+            std::unique_ptr<LutTable> table = readEffect(effects_[i], taille, cells_[i]);
+            const TBitmap32* shown = nullptr;
+            {
+                std::unique_lock lock(mutex_);
+                const std::uint64_t bytes = table ? table->entryCount() * sizeof(TLutValeur) : 0;
+                if (shown_ == nullptr && !stopping_ && waitingBytes_ + bytes <= kWaitingBudget) {
+                    waitingBytes_ += bytes;
+                    waiting_.push_back({i, taille, std::move(table)});
+                    continue;
+                }
+                changed_.wait(lock, [this] { return shown_ != nullptr || stopping_; });
+                shown = shown_;
+            }
+            if (shown != nullptr && table)
+                applyEffect(*table, taille, *shown, cells_[i]);
+            cellDone();
+            drainWaiting();
+        }
+        {
+            std::unique_lock lock(mutex_);
+            changed_.wait(lock, [this] { return shown_ != nullptr || stopping_; });
+        }
+        drainWaiting();
+    }
+
+    // Applies the tables that were read before the pixels were published.
+    void drainWaiting()
+    {
+        for (;;) {
+            Waiting item;
+            const TBitmap32* shown = nullptr;
+            {
+                const std::lock_guard lock(mutex_);
+                if (waiting_.empty())
+                    return;
+                item = std::move(waiting_.back());
+                waiting_.pop_back();
+                shown = shown_;
+            }
+            if (shown != nullptr && item.table)
+                applyEffect(*item.table, item.taille, *shown, cells_[item.index]);
+            item.table.reset();
+            cellDone();
         }
     }
-    last.join();
-    for (auto& worker : workers)
-        worker.join();
-    return cells;
-}
+
+    void cellDone()
+    {
+        const std::lock_guard lock(mutex_);
+        ++done_;
+        changed_.notify_all();
+    }
+
+    const std::vector<SheetEffect>& effects_;
+    std::vector<SheetCell> cells_;
+    std::vector<std::thread> workers_;
+    std::atomic<std::size_t> next_{0};
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    const TBitmap32* shown_ = nullptr;
+    std::atomic<bool> stopping_{false};
+    std::vector<Waiting> waiting_;
+    std::uint64_t waitingBytes_ = 0;
+    std::size_t done_ = 0;
+};
 
 } // namespace teintelle::cli

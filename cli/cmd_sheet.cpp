@@ -126,25 +126,24 @@ std::string fileName(const std::string& path)
 // Shows "k/n effets" on standard error once the work has lasted a second.
 class Progress {
 public:
-    explicit Progress(std::size_t total) : total_(total) {}
+    explicit Progress(std::chrono::steady_clock::time_point start) : start_(start) {}
     ~Progress()
     {
         if (shown_)
             std::fputc('\n', stderr);
     }
-    void update(std::size_t done)
+    void update(std::size_t done, std::size_t total)
     {
         if (!shown_ && std::chrono::steady_clock::now() - start_ < std::chrono::seconds(1))
             return;
         shown_ = true;
-        std::fprintf(stderr, "\rteintelle-cli sheet : %zu/%zu effets", done, total_);
+        std::fprintf(stderr, "\rteintelle-cli sheet : %zu/%zu effets", done, total);
         std::fflush(stderr);
     }
 
 private:
-    std::size_t total_;
+    std::chrono::steady_clock::time_point start_;
     bool shown_ = false;
-    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
 
 #if defined(TEINTELLE_CLI_HAS_QT_GUI)
@@ -229,8 +228,22 @@ void paintSheet(TBitmap32& sheet, const Layout& layout, const QFont& font, const
     }
 }
 
+// PNG at zlib's fastest level: a sheet of photos barely compresses further,
+// and the default level costs more than all the effects together. PPM for
+// any other name.
+bool writeSheet(const TBitmap32& sheet, const std::string& path)
+{
+    if (!endsWithPng(path))
+        return writePpm(sheet, path);
+    const QImage image(reinterpret_cast<const uchar*>(sheet.Bits()), sheet.Width(), sheet.Height(),
+                       qsizetype(sheet.Width()) * 4, QImage::Format_RGB32);
+    constexpr int kFastestCompression = 80; // Qt maps quality 80 to zlib level 1
+    return image.save(QString::fromStdString(path), "PNG", kFastestCompression);
+}
+
 int makeSheet(const Arguments& arguments)
 {
+    Progress progress(std::chrono::steady_clock::now());
     if (!namesAFolder(arguments.folder)) {
         std::fprintf(stderr, "teintelle-cli sheet: aucun dossier « %s »\n", arguments.folder.c_str());
         return kMissing;
@@ -239,21 +252,23 @@ int makeSheet(const Arguments& arguments)
         std::fprintf(stderr, "teintelle-cli sheet: aucun fichier « %s »\n", arguments.photo.c_str());
         return kMissing;
     }
+    // The effects are read while the photo decodes.
+    const std::vector<SheetEffect> effects = effectsOfFolder(arguments.folder);
+    SheetCell photoCell;
+    SheetRenderer renderer(effects);
     TBitmap32 source; // the small view's surface
     if (ChargePhotoReduite(arguments.photo, source) != 4) {
         std::fprintf(stderr, "teintelle-cli sheet: « %s » ne se décode pas en JPEG au quart de sa taille\n",
                      arguments.photo.c_str());
         return kNotDecoded;
     }
+    sampleAsShown(source, arguments.size, photoCell.picture);
+    renderer.publish(photoCell.picture);
+
     qtDefaultHandler = qInstallMessageHandler(quietHandler);
     startOffscreenGui();
-
-    const std::vector<SheetEffect> effects = effectsOfFolder(arguments.folder);
-    SheetCell photoCell;
-    sampleAsShown(source, arguments.size, photoCell.picture);
-    Progress progress(effects.size());
-    const std::vector<SheetCell> effectCells =
-        renderEffects(effects, photoCell.picture, [&](std::size_t done) { progress.update(done); });
+    const std::vector<SheetCell>& effectCells =
+        renderer.finish([&](std::size_t done) { progress.update(done, effects.size()); });
 
     std::vector<std::string> labels{fileName(arguments.photo) + " (sans effet)"};
     std::vector<std::string> files{arguments.photo};
@@ -286,9 +301,8 @@ int makeSheet(const Arguments& arguments)
     paintSheet(sheet, layout, font, labels, files, cells);
     std::fflush(stdout);
 
-    const std::string problem = writePicture(sheet, arguments.out);
-    if (!problem.empty()) {
-        std::fprintf(stderr, "teintelle-cli sheet: %s\n", problem.c_str());
+    if (!writeSheet(sheet, arguments.out)) {
+        std::fprintf(stderr, "teintelle-cli sheet: impossible d'écrire « %s »\n", arguments.out.c_str());
         return kCannotWrite;
     }
     return kWritten;
