@@ -111,6 +111,8 @@ int parse(const std::vector<std::string>& args, Arguments& parsed)
     return -1;
 }
 
+#if defined(TEINTELLE_CLI_HAS_QT_GUI)
+
 bool namesAFolder(const std::string& path)
 {
     struct stat info {};
@@ -145,8 +147,6 @@ private:
     std::chrono::steady_clock::time_point start_;
     bool shown_ = false;
 };
-
-#if defined(TEINTELLE_CLI_HAS_QT_GUI)
 
 struct Layout {
     static constexpr int kMargin = 16;
