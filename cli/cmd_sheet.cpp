@@ -3,6 +3,9 @@
 #include "cli/Commands.h"
 #include "cli/PhotoOutput.h"
 #include "cli/SheetEffects.h"
+#if defined(TEINTELLE_CLI_HAS_QT_GUI)
+#include "cli/SheetPng.h"
+#endif
 
 #include "imaging/PhotoLoading.h"
 
@@ -228,17 +231,10 @@ void paintSheet(TBitmap32& sheet, const Layout& layout, const QFont& font, const
     }
 }
 
-// PNG at zlib's fastest level: a sheet of photos barely compresses further,
-// and the default level costs more than all the effects together. PPM for
-// any other name.
+// PNG through the sheet's own writer (see SheetPng.h), PPM for any other name.
 bool writeSheet(const TBitmap32& sheet, const std::string& path)
 {
-    if (!endsWithPng(path))
-        return writePpm(sheet, path);
-    const QImage image(reinterpret_cast<const uchar*>(sheet.Bits()), sheet.Width(), sheet.Height(),
-                       qsizetype(sheet.Width()) * 4, QImage::Format_RGB32);
-    constexpr int kFastestCompression = 80; // Qt maps quality 80 to zlib level 1
-    return image.save(QString::fromStdString(path), "PNG", kFastestCompression);
+    return endsWithPng(path) ? writeSheetPng(sheet, path) : writePpm(sheet, path);
 }
 
 int makeSheet(const Arguments& arguments)

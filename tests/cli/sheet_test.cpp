@@ -188,3 +188,60 @@ TEST_F(SheetCommand, ErrorsAreOneLineAndANonZeroStatus)
     }
 }
 
+
+namespace {
+
+std::uint32_t bigEndian(const std::string& bytes, std::size_t at)
+{
+    std::uint32_t value = 0;
+    for (std::size_t i = 0; i < 4; ++i)
+        value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
+    return value;
+}
+
+// CRC-32 of PNG chunks, bit by bit.
+std::uint32_t crc32(const std::string& bytes)
+{
+    std::uint32_t crc = 0xFFFFFFFFu;
+    for (const char c : bytes) {
+        crc ^= static_cast<unsigned char>(c);
+        for (int k = 0; k < 8; ++k)
+            crc = (crc >> 1) ^ ((crc & 1) != 0 ? 0xEDB88320u : 0u);
+    }
+    return ~crc;
+}
+
+} // namespace
+
+TEST_F(SheetCommand, ThePngHoldsTheSheetInWellFormedChunks)
+{
+    const std::string root = folder.file("effets");
+    const auto asPng = sheet({root, photo, "-o", "planche.png", "--size", "40"});
+    if (asPng.status == 2 && asPng.err.find("sans Qt") != std::string::npos)
+        GTEST_SKIP() << "teintelle-cli built without Qt";
+    ASSERT_EQ(asPng.status, 0) << asPng.err;
+    const auto asPpm = sheet({root, photo, "-o", "planche.ppm", "--size", "40"});
+    ASSERT_EQ(asPpm.status, 0) << asPpm.err;
+    EXPECT_EQ(asPng.out, asPpm.out);
+    const Ppm ppm = readPpm(slurp(folder.file("planche.ppm")));
+    ASSERT_GT(ppm.width, 0);
+
+    const std::string png = slurp(folder.file("planche.png"));
+    ASSERT_GT(png.size(), 8u);
+    EXPECT_EQ(png.substr(0, 8), std::string("\x89PNG\r\n\x1A\n", 8));
+    std::vector<std::string> types;
+    for (std::size_t at = 8; at + 12 <= png.size();) {
+        const std::uint32_t length = bigEndian(png, at);
+        ASSERT_LE(at + 12 + length, png.size());
+        const std::string typeAndData = png.substr(at + 4, 4 + length);
+        EXPECT_EQ(bigEndian(png, at + 8 + length), crc32(typeAndData)) << typeAndData.substr(0, 4);
+        types.push_back(typeAndData.substr(0, 4));
+        if (types.back() == "IHDR") {
+            EXPECT_EQ(bigEndian(png, at + 8), std::uint32_t(ppm.width));
+            EXPECT_EQ(bigEndian(png, at + 12), std::uint32_t(ppm.height));
+            EXPECT_EQ(typeAndData.substr(12), std::string("\x08\x02\x00\x00\x00", 5)); // 8-bit RGB
+        }
+        at += 12 + length;
+    }
+    EXPECT_EQ(types, (std::vector<std::string>{"IHDR", "IDAT", "IEND"}));
+}
