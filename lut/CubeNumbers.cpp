@@ -229,21 +229,21 @@ bool plainField(const char*& p, const char* end, char expectedEnd, long double& 
         ++q;
     }
     std::uint64_t mantissa = 0;
-    int digits = 0, fraction = 0;
-    bool point = false;
-    for (; q != end; ++q) {
-        const unsigned digit = unsigned(*q) - '0';
-        if (digit <= 9) {
+    const auto digits = [&] {
+        const char* start = q;
+        for (unsigned digit; q != end && (digit = unsigned(*q) - '0') <= 9; ++q)
             mantissa = mantissa * 10 + digit;
-            ++digits;
-            fraction += point ? 1 : 0;
-        } else if (*q == '.' && !point) {
-            point = true;
-        } else {
-            break;
-        }
+        return int(q - start);
+    };
+    const int whole = digits();
+    const bool point = q != end && *q == '.';
+    int fraction = 0;
+    if (point) {
+        ++q;
+        fraction = digits();
     }
-    if ((digits == 0 && !point) || digits > 19)
+    // Past 19 digits the mantissa may have wrapped: the general parser decides.
+    if ((whole == 0 && !point) || whole + fraction > 19)
         return false;
     if (expectedEnd == '\0' ? q != end : (q == end || *q != expectedEnd))
         return false;

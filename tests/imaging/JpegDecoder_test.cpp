@@ -203,7 +203,11 @@ TEST(ChargePhotoReduite, TruncatedFileDecodesAsTheLibraryCompletesIt)
         SCOPED_TRACE(progressive ? "progressive" : "baseline");
         auto bytes = encodeJpeg({256, 256, JpegKind::Rgb420, progressive, 90});
         bytes.resize(bytes.size() / 2);
+        // Already at the quarter size: SetSize keeps these pixels, so every
+        // one of them must be written by the decode.
         TBitmap32 surface;
+        surface.SetSize(64, 64);
+        std::fill(surface.Bits(), surface.Bits() + 64 * 64, 0x12345678u);
         EXPECT_EQ(ChargePhotoReduite(folder.write("cut.jpg", bytes), surface), 4);
         expectSurfaceEquals(surface, referenceDecode(bytes, true));
     }
