@@ -8,10 +8,10 @@ cmake --preset default >/dev/null
 cmake --build --preset default
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "Pas d'écran (ni DISPLAY ni WAYLAND_DISPLAY) : au lieu de la fenêtre, la planche des effets d'exemple."
-  samples=build/default/app/Effets
+  samples=build/default/bin/Effets
   sheet="$PWD/build/default/Planche des effets.png"
-  ./build/default/cli/teintelle-cli sheet "$samples/33" "$samples/Mire.jpg" -o "$sheet" >/dev/null
+  ./build/default/bin/teintelle-cli sheet "$samples/33" "$samples/Mire.jpg" -o "$sheet" >/dev/null
   echo "Planche : $sheet"
   exit 0
 fi
-exec ./build/default/app/Teintelle "$@"
+exec ./build/default/bin/Teintelle "$@"

@@ -10,7 +10,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 output=${1:-docs/screenshot.png}
-program=${TEINTELLE:-build/default/app/Teintelle}
+program=${TEINTELLE:-build/default/bin/Teintelle}
 mkdir -p "$(dirname "$output")"
 
 xvfb-run -a -s "-screen 0 900x480x24" bash -c '
