@@ -6,7 +6,9 @@
 
 // GCC 12's AVX-512 shift and min/max intrinsics start from a deliberately
 // undefined vector, which its uninitialised-use warning flags.
+#if !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 #include <immintrin.h>
 
 namespace teintelle {
