@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -98,4 +102,35 @@ TEST(LutTable, RefusedSizesLeaveTheTableUnchanged)
     }
     EXPECT_TRUE(LutTable::fitsInMemoryLimit(710));
     EXPECT_FALSE(LutTable::fitsInMemoryLimit(711));
+}
+
+// Under an address-space limit of 1 GiB (ulimit -v), a table the limit cannot
+// hold is refused with the message and the process goes on; a table that fits
+// is still had. Run in a child process, which takes the limit alone. The
+// sanitizers' runtime reserves more address space than that limit allows.
+TEST(LutTable, AnAddressSpaceLimitGivesTheMemoryMessage)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the sanitizer runtime needs more address space than the limit";
+#else
+    const pid_t child = fork();
+    ASSERT_NE(child, -1);
+    if (child == 0) {
+        const rlimit limit{rlim_t{1} << 30, rlim_t{1} << 30};
+        if (setrlimit(RLIMIT_AS, &limit) != 0)
+            _exit(10);
+        LutTable table;
+        // The largest table the cap allows (710^3 entries, 8 KiB short of
+        // 1 GiB) cannot fit beside the program's own mappings.
+        if (messageOfResize(table, 710) != "Mémoire insuffisante" || table.taille() != 0)
+            _exit(11);
+        if (!messageOfResize(table, 256).empty() || table.taille() != 256)
+            _exit(12);
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "the child was killed by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "10: no limit, 11: the large table, 12: the table that fits";
+#endif
 }
