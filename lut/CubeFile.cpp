@@ -3,6 +3,7 @@
 #include "lut/CubeReader.h"
 
 #include "common/Error.h"
+#include "common/LongPath.h"
 #include "lut/LutMessages.h"
 
 #include <cerrno>
@@ -72,11 +73,12 @@ private:
 
 CubeStatus loadCubeFile(const std::string& path, LutTable& table, std::int32_t& tailleTableLut)
 {
+    const LongPath where(path);
     struct stat status{};
-    if (::stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode))
+    if (where.folder() == -1 || ::fstatat(where.folder(), where.name(), &status, 0) != 0 || !S_ISREG(status.st_mode))
         return CubeStatus::FileMissing;
 
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::openat(where.folder(), where.name(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         const int error = errno;
         throw Error(std::string(lutmsg::kCannotOpen) + " \"" + path + "\". " + std::strerror(error));

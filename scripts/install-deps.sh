@@ -9,6 +9,7 @@ packages=(
   libjpeg62-turbo-dev libwmf-dev libemf2svg-dev
   locales
   libgtest-dev libgmock-dev libbenchmark-dev
+  clang-14 libclang-rt-14-dev
   xvfb xauth fonts-dejavu-core
 )
 

@@ -3,6 +3,7 @@
 #include "common/Error.h"
 #include "library/EffectNames.h"
 #include "library/TempTree.h"
+#include "lut/CubeReader.h"
 
 #include <gtest/gtest.h>
 
@@ -300,6 +301,8 @@ TEST(AnalyseRepertoire, ChainTenThousandFoldersDeep)
         }
         const int effect = ::openat(at, "fond.cube", O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
         ASSERT_GE(effect, 0);
+        const std::string cube = "LUT_3D_SIZE 1\n0.5 0.25 1.0\n";
+        ASSERT_EQ(::write(effect, cube.data(), cube.size()), ssize_t(cube.size()));
         ::close(effect);
         ::close(at);
     }
@@ -332,6 +335,16 @@ TEST(AnalyseRepertoire, ChainTenThousandFoldersDeep)
     const std::string path = sink.pathOf(bottom, tree.top());
     EXPECT_GT(path.size(), static_cast<std::size_t>(PATH_MAX));
     EXPECT_TRUE(isEffectPath(path));
+
+    // Selecting the bottom effect reads it, however long its path.
+    LutTable table;
+    std::int32_t taille = 0;
+    ASSERT_EQ(loadCubeFile(path, table, taille), CubeStatus::Loaded);
+    EXPECT_EQ(taille, 1);
+    EXPECT_EQ(table(0, 0, 0).r, 127);
+    EXPECT_EQ(table(0, 0, 0).v, 63);
+    EXPECT_EQ(openDescriptorCount(), before);
+    EXPECT_EQ(loadCubeFile(path + "x", table, taille), CubeStatus::FileMissing);
 }
 
 // A folder that the scan had to close on its way down and that was replaced

@@ -1,0 +1,65 @@
+#include "common/LongPath.h"
+
+#include <cerrno>
+#include <climits>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace teintelle {
+
+LongPath::LongPath(const std::string& path) : folder_(AT_FDCWD), name_(path)
+{
+    if (path.size() < PATH_MAX)
+        return;
+    std::size_t start = 0;
+    if (path[0] == '/') {
+        if (!enter(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC)))
+            return;
+        start = 1;
+    }
+    // Walks down in pieces of whole folder names, each shorter than PATH_MAX.
+    while (path.size() - start >= PATH_MAX) {
+        const std::size_t cut = path.rfind('/', start + PATH_MAX - 2);
+        if (cut == std::string::npos || cut < start) { // a single name longer than PATH_MAX
+            fail(ENAMETOOLONG);
+            return;
+        }
+        if (cut > start) {
+            const std::string piece = path.substr(start, cut - start);
+            if (!enter(::openat(folder_, piece.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)))
+                return;
+        }
+        start = cut + 1;
+    }
+    name_ = path.substr(start);
+}
+
+LongPath::~LongPath()
+{
+    if (ownsFolder_)
+        ::close(folder_);
+}
+
+bool LongPath::enter(int next)
+{
+    if (next == -1) {
+        fail(errno);
+        return false;
+    }
+    if (ownsFolder_)
+        ::close(folder_);
+    folder_ = next;
+    ownsFolder_ = true;
+    return true;
+}
+
+void LongPath::fail(int error)
+{
+    if (ownsFolder_)
+        ::close(folder_);
+    folder_ = -1;
+    ownsFolder_ = false;
+    errno = error;
+}
+
+} // namespace teintelle
