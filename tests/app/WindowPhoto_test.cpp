@@ -27,6 +27,8 @@
 #include <algorithm>
 #include <memory>
 
+#include <sys/stat.h>
+
 using namespace teintelle;
 using teintelle::testing::FakeDialogs;
 
@@ -265,11 +267,14 @@ private slots:
         QTest::newRow("folder with separator") << "%D/";
         QTest::newRow("beginning of a name") << "%D/pho";
         QTest::newRow("empty") << "";
+        QTest::newRow("named pipe, whose reading would block") << "%D/tube.jpg";
+        QTest::newRow("device that never ends") << "/dev/zero";
     }
 
     void textNamingNoFileDoesNothing()
     {
         QFETCH(QString, text);
+        QVERIFY(::mkfifo(QFile::encodeName(photoFolder->filePath(QStringLiteral("tube.jpg"))).constData(), 0644) == 0);
         auto window = makeWindow();
         window->FichierImage->setText(jpeg(QStringLiteral("photo.jpg"), 41, 23));
         window->FichierImage->setText(text.replace(QStringLiteral("%D"), photoFolder->path()));

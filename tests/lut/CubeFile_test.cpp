@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+
+#include <sys/stat.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -54,7 +56,9 @@ TEST_F(CubeFile, ReadsAFile)
 TEST_F(CubeFile, NoRegularFileAtThePathChangesNothing)
 {
     fs::create_directory(folder_ / "folder.cube");
-    for (const auto& path : {(folder_ / "missing.cube").string(), (folder_ / "folder.cube").string(), std::string()}) {
+    ASSERT_EQ(::mkfifo((folder_ / "tube.cube").c_str(), 0644), 0); // opening it would block
+    for (const auto& path : {(folder_ / "missing.cube").string(), (folder_ / "folder.cube").string(),
+                             (folder_ / "tube.cube").string(), std::string("/dev/zero"), std::string()}) {
         LutTable table;
         std::int32_t taille = 12;
         EXPECT_EQ(loadCubeFile(path, table, taille), CubeStatus::FileMissing) << path;
