@@ -111,4 +111,14 @@ inline std::string writePicture(const TBitmap32& surface, const std::string& pat
 #endif
 }
 
+// writePicture for a command: its problem on standard error, the exit status.
+inline int writePictureOf(const char* command, const TBitmap32& surface, const std::string& out)
+{
+    const std::string problem = writePicture(surface, out);
+    if (problem.empty())
+        return kPhotoWritten;
+    std::fprintf(stderr, "teintelle-cli %s: %s\n", command, problem.c_str());
+    return kPhotoCannotWrite;
+}
+
 } // namespace teintelle::cli

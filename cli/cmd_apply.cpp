@@ -1,6 +1,7 @@
 // teintelle-cli apply: an effect applied to a photo exactly as the window
 // does it on a fresh start: the effect read first, the photo decoded at a
 // quarter of its size into the small view, the table applied from it.
+#include "cli/Arguments.h"
 #include "cli/Commands.h"
 #include "cli/PhotoOutput.h"
 
@@ -42,39 +43,7 @@ constexpr const char* kHelp =
 
 enum EffectExit { kEffectRead = 0, kEffectStructure = 1, kEffectRaised = 2, kEffectMissing = 3 };
 
-int parse(const std::vector<std::string>& args, std::string& effect, std::string& photo, std::string& out)
-{
-    bool optionsEnded = false;
-    std::vector<std::string> words;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (!optionsEnded && (arg == "--help" || arg == "-h")) {
-            std::fputs(kHelp, stdout);
-            return 0;
-        }
-        if (!optionsEnded && arg == "--") {
-            optionsEnded = true;
-        } else if (!optionsEnded && arg == "-o") {
-            if (i + 1 == args.size() || !out.empty()) {
-                std::fputs(kUsage, stderr);
-                return kUsageError;
-            }
-            out = args[++i];
-        } else if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
-            std::fprintf(stderr, "teintelle-cli apply: option inconnue « %s »\n%s", arg.c_str(), kUsage);
-            return kUsageError;
-        } else {
-            words.push_back(arg);
-        }
-    }
-    if (words.size() != 2 || out.empty()) {
-        std::fputs(kUsage, stderr);
-        return kUsageError;
-    }
-    effect = words[0];
-    photo = words[1];
-    return -1;
-}
+const ArgumentRules kRules{"apply", kUsage, kHelp, {}, {"-o"}, {"-o"}, 2, 2};
 
 // The effect read as `table` reads it, with the same statuses.
 int readEffect(const std::string& path, LutTable& table, std::int32_t& taille)
@@ -98,20 +67,14 @@ int readEffect(const std::string& path, LutTable& table, std::int32_t& taille)
     return kEffectRaised;
 }
 
-int write(const TBitmap32& surface, const std::string& out)
-{
-    const std::string problem = writePicture(surface, out);
-    if (problem.empty())
-        return kPhotoWritten;
-    std::fprintf(stderr, "teintelle-cli apply: %s\n", problem.c_str());
-    return kPhotoCannotWrite;
-}
-
 int runApply(const std::vector<std::string>& args)
 {
-    std::string effect, photo, out;
-    if (const int status = parse(args, effect, photo, out); status >= 0)
-        return status;
+    Arguments arguments;
+    if (const auto status = parseArguments(args, kRules, arguments))
+        return *status;
+    const std::string& effect = arguments.words[0];
+    const std::string& photo = arguments.words[1];
+    const std::string& out = arguments.value("-o");
 
     LutTable table;
     std::int32_t taille = 0;
@@ -124,7 +87,7 @@ int runApply(const std::vector<std::string>& args)
     }
     TBitmap32 source; // the small view's surface
     if (ChargePhotoReduite(photo, source) != 4) {
-        const int written = write(source, out);
+        const int written = writePictureOf("apply", source, out);
         std::fprintf(stderr, "teintelle-cli apply: « %s » ne se décode pas en JPEG au quart de sa taille\n",
                      photo.c_str());
         return written == kPhotoWritten ? kPhotoNotDecoded : written;
@@ -138,7 +101,7 @@ int runApply(const std::vector<std::string>& args)
         std::fprintf(stderr, "%s\n", error.what());
         return kEffectRaised;
     }
-    return write(processed, out);
+    return writePictureOf("apply", processed, out);
 }
 
 const bool registered =

@@ -1,11 +1,13 @@
 // teintelle-cli check: for each .cube file, whether the window applies it,
 // and every way in which its reading departs from what the file's author
 // meant.
+#include "cli/Arguments.h"
 #include "cli/Commands.h"
 
 #include "lut/CubeCheck.h"
 #include "lut/LutTable.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -63,29 +65,14 @@ bool report(const std::string& path)
     return check.asMeant();
 }
 
+const cli::ArgumentRules kRules{"check", kUsage, kHelp, {}, {}, {}, 1, SIZE_MAX};
+
 int runCheck(const std::vector<std::string>& args)
 {
-    std::vector<std::string> files;
-    bool optionsEnded = false;
-    for (const auto& arg : args) {
-        if (!optionsEnded && (arg == "--help" || arg == "-h")) {
-            std::fputs(kHelp, stdout);
-            return 0;
-        }
-        if (!optionsEnded && arg == "--") {
-            optionsEnded = true;
-            continue;
-        }
-        if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
-            std::fprintf(stderr, "teintelle-cli check: option inconnue « %s »\n%s", arg.c_str(), kUsage);
-            return cli::kUsageError;
-        }
-        files.push_back(arg);
-    }
-    if (files.empty()) {
-        std::fputs(kUsage, stderr);
-        return cli::kUsageError;
-    }
+    cli::Arguments arguments;
+    if (const auto status = cli::parseArguments(args, kRules, arguments))
+        return *status;
+    const std::vector<std::string>& files = arguments.words;
     bool allAsMeant = true;
     for (const auto& file : files)
         allAsMeant = report(file) && allAsMeant;

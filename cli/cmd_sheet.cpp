@@ -1,5 +1,6 @@
 // teintelle-cli sheet: every effect of a folder applied to a photo, laid out
 // as a grid of labelled thumbnails, the photo without effect first.
+#include "cli/Arguments.h"
 #include "cli/Commands.h"
 #include "cli/PhotoOutput.h"
 #include "cli/SheetEffects.h"
@@ -9,7 +10,7 @@
 
 #include "imaging/PhotoLoading.h"
 
-#include <charconv>
+#include <optional>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -56,62 +57,28 @@ constexpr const char* kHelp =
 
 enum SheetExit { kWritten = 0, kNotAvailable = 2, kMissing = 3, kNotDecoded = 4, kCannotWrite = 73 };
 
-struct Arguments {
+struct SheetRequest {
     std::string folder, photo, out;
     int columns = 0; // 0: chosen from the cell count
     int size = 256;
 };
 
-bool parseNumber(const std::string& text, int low, int high, int& value)
-{
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return error == std::errc() && end == text.data() + text.size() && value >= low && value <= high;
-}
+const ArgumentRules kRules{"sheet", kUsage, kHelp, {}, {"-o", "--columns", "--size"}, {"-o"}, 2, 2};
 
-// Returns -1 when the arguments are good, else the status to exit with.
-int parse(const std::vector<std::string>& args, Arguments& parsed)
+// Returns the status to exit with at once, or nothing when the request is good.
+std::optional<int> parse(const std::vector<std::string>& args, SheetRequest& request)
 {
-    bool optionsEnded = false;
-    std::vector<std::string> words;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (!optionsEnded && (arg == "--help" || arg == "-h")) {
-            std::fputs(kHelp, stdout);
-            return 0;
-        }
-        const bool takesValue = !optionsEnded && (arg == "-o" || arg == "--columns" || arg == "--size");
-        if (takesValue && i + 1 == args.size()) {
-            std::fprintf(stderr, "teintelle-cli sheet: « %s » attend une valeur\n%s", arg.c_str(), kUsage);
-            return kUsageError;
-        }
-        if (!optionsEnded && arg == "--") {
-            optionsEnded = true;
-        } else if (takesValue && arg == "-o") {
-            parsed.out = args[++i];
-        } else if (takesValue && arg == "--columns") {
-            if (!parseNumber(args[++i], 1, 1000, parsed.columns)) {
-                std::fprintf(stderr, "teintelle-cli sheet: --columns attend un entier de 1 à 1000\n%s", kUsage);
-                return kUsageError;
-            }
-        } else if (takesValue && arg == "--size") {
-            if (!parseNumber(args[++i], 16, 4096, parsed.size)) {
-                std::fprintf(stderr, "teintelle-cli sheet: --size attend un entier de 16 à 4096\n%s", kUsage);
-                return kUsageError;
-            }
-        } else if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
-            std::fprintf(stderr, "teintelle-cli sheet: option inconnue « %s »\n%s", arg.c_str(), kUsage);
-            return kUsageError;
-        } else {
-            words.push_back(arg);
-        }
-    }
-    if (words.size() != 2 || parsed.out.empty()) {
-        std::fputs(kUsage, stderr);
-        return kUsageError;
-    }
-    parsed.folder = words[0];
-    parsed.photo = words[1];
-    return -1;
+    Arguments arguments;
+    if (const auto status = parseArguments(args, kRules, arguments))
+        return status;
+    request.folder = arguments.words[0];
+    request.photo = arguments.words[1];
+    request.out = arguments.value("-o");
+    if (arguments.has("--columns") && !parseInteger(arguments.value("--columns"), 1, 1000, request.columns))
+        return usageError(kRules, "--columns attend un entier de 1 à 1000");
+    if (arguments.has("--size") && !parseInteger(arguments.value("--size"), 16, 4096, request.size))
+        return usageError(kRules, "--size attend un entier de 16 à 4096");
+    return std::nullopt;
 }
 
 #if defined(TEINTELLE_CLI_HAS_QT_GUI)
@@ -237,7 +204,7 @@ bool writeSheet(const TBitmap32& sheet, const std::string& path)
     return endsWithPng(path) ? writeSheetPng(sheet, path) : writePpm(sheet, path);
 }
 
-int makeSheet(const Arguments& arguments)
+int makeSheet(const SheetRequest& arguments)
 {
     Progress progress(std::chrono::steady_clock::now());
     if (!namesAFolder(arguments.folder)) {
@@ -308,9 +275,9 @@ int makeSheet(const Arguments& arguments)
 
 int runSheet(const std::vector<std::string>& args)
 {
-    Arguments arguments;
-    if (const int status = parse(args, arguments); status >= 0)
-        return status;
+    SheetRequest arguments;
+    if (const auto status = parse(args, arguments))
+        return *status;
 #if defined(TEINTELLE_CLI_HAS_QT_GUI)
     return makeSheet(arguments);
 #else

@@ -1,5 +1,6 @@
 // teintelle-cli table: reads .cube files into one LUT table, as successive
 // selections in the window would, and prints the table that results.
+#include "cli/Arguments.h"
 #include "cli/Commands.h"
 
 #include "common/Error.h"
@@ -8,6 +9,7 @@
 
 #include <charconv>
 #include <clocale>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -79,32 +81,17 @@ void printEntries(const LutTable& table)
     std::fwrite(out.data(), 1, out.size(), stdout);
 }
 
+const cli::ArgumentRules kRules{"table", kUsage, kHelp, {}, {}, {}, 1, SIZE_MAX};
+
 int runTable(const std::vector<std::string>& args)
 {
     // Take the user's locale, as the window does: the reading must not change.
     std::setlocale(LC_ALL, "");
 
-    std::vector<std::string> files;
-    bool optionsEnded = false;
-    for (const auto& arg : args) {
-        if (!optionsEnded && (arg == "--help" || arg == "-h")) {
-            std::fputs(kHelp, stdout);
-            return 0;
-        }
-        if (!optionsEnded && arg == "--") {
-            optionsEnded = true;
-            continue;
-        }
-        if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
-            std::fprintf(stderr, "teintelle-cli table: option inconnue « %s »\n%s", arg.c_str(), kUsage);
-            return cli::kUsageError;
-        }
-        files.push_back(arg);
-    }
-    if (files.empty()) {
-        std::fputs(kUsage, stderr);
-        return cli::kUsageError;
-    }
+    cli::Arguments arguments;
+    if (const auto status = cli::parseArguments(args, kRules, arguments))
+        return *status;
+    const std::vector<std::string>& files = arguments.words;
 
     LutTable table;
     std::int32_t taille = 0;
