@@ -1,6 +1,6 @@
 #pragma once
-// Running teintelle-cli's photo commands as a separate process, and reading
-// back the PPM files they write.
+// Running teintelle-cli as a separate process, and reading back the PPM
+// files its photo commands write.
 
 #include <gtest/gtest.h>
 
@@ -29,7 +29,10 @@ inline std::string slurp(const std::filesystem::path& path)
     return text.str();
 }
 
-inline CliRun runCli(const std::filesystem::path& folder, const std::vector<std::string>& args)
+// Runs `prefix... teintelle-cli args...` in folder, with extra environment
+// entries ("NAME=value"), standard output and error kept in files there.
+inline CliRun runCli(const std::filesystem::path& folder, const std::vector<std::string>& args,
+                     const std::vector<std::string>& environment = {}, const std::vector<std::string>& prefix = {})
 {
     const auto outPath = folder / "stdout", errPath = folder / "stderr";
     const pid_t child = ::fork();
@@ -37,13 +40,16 @@ inline CliRun runCli(const std::filesystem::path& folder, const std::vector<std:
         if (::chdir(folder.c_str()) != 0 || !std::freopen(outPath.c_str(), "w", stdout)
             || !std::freopen(errPath.c_str(), "w", stderr))
             ::_exit(127);
-        std::vector<std::string> words{TEINTELLE_CLI_PATH};
+        for (const auto& entry : environment)
+            ::putenv(const_cast<char*>(entry.c_str()));
+        std::vector<std::string> words = prefix;
+        words.push_back(TEINTELLE_CLI_PATH);
         words.insert(words.end(), args.begin(), args.end());
         std::vector<char*> argv;
         for (auto& word : words)
             argv.push_back(word.data());
         argv.push_back(nullptr);
-        ::execv(argv[0], argv.data());
+        ::execvp(argv[0], argv.data());
         ::_exit(127);
     }
     CliRun result;

@@ -1,4 +1,6 @@
 // teintelle-cli table, run as a separate process.
+#include "cli/PhotoCli.h"
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -13,21 +15,9 @@
 #include <vector>
 
 namespace fs = std::filesystem;
+using namespace teintelle::clitest;
 
 namespace {
-
-struct CliRun {
-    int status = -1;
-    std::string out, err;
-};
-
-std::string slurp(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 class TableCommand : public ::testing::Test {
 protected:
@@ -50,35 +40,11 @@ protected:
     // Runs `prefix... teintelle-cli table args...` in the test's folder, with
     // extra environment entries.
     CliRun run(const std::vector<std::string>& args, const std::vector<std::string>& environment = {},
-            const std::vector<std::string>& prefix = {})
+               const std::vector<std::string>& prefix = {})
     {
-        const auto outPath = folder_ / "stdout", errPath = folder_ / "stderr";
-        const pid_t child = ::fork();
-        if (child == 0) {
-            if (::chdir(folder_.c_str()) != 0)
-                ::_exit(127);
-            for (const auto& entry : environment)
-                ::putenv(const_cast<char*>(entry.c_str()));
-            if (!std::freopen(outPath.c_str(), "w", stdout) || !std::freopen(errPath.c_str(), "w", stderr))
-                ::_exit(127);
-            std::vector<std::string> words = prefix;
-            words.push_back(TEINTELLE_CLI_PATH);
-            words.push_back("table");
-            words.insert(words.end(), args.begin(), args.end());
-            std::vector<char*> argv;
-            for (auto& word : words)
-                argv.push_back(word.data());
-            argv.push_back(nullptr);
-            ::execvp(argv[0], argv.data());
-            ::_exit(127);
-        }
-        CliRun result;
-        int status = 0;
-        ::waitpid(child, &status, 0);
-        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        result.out = slurp(outPath);
-        result.err = slurp(errPath);
-        return result;
+        std::vector<std::string> words{"table"};
+        words.insert(words.end(), args.begin(), args.end());
+        return runCli(folder_, words, environment, prefix);
     }
 
     fs::path folder_;
