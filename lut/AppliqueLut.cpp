@@ -26,10 +26,12 @@ unsigned threadCount(unsigned requested, std::size_t pixels)
 void mapInBlocks(const LutKernel& kernel, const TColor32* source, TColor32* destination, std::size_t pixels,
                  const std::uint8_t* entries, unsigned threads)
 {
+    const std::vector<std::uint64_t> paired = kernel.pairCorners(entries, pixels);
+    const std::uint64_t* pairedOrNone = paired.empty() ? nullptr : paired.data();
     const auto block = [&](unsigned index) {
         const std::size_t begin = pixels * index / threads;
         const std::size_t end = pixels * (index + 1) / threads;
-        kernel.map(source + begin, destination + begin, end - begin, entries);
+        kernel.map(source + begin, destination + begin, end - begin, entries, pairedOrNone);
     };
     std::vector<std::thread> workers;
     workers.reserve(threads);

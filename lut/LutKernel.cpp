@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstring>
 #include <emmintrin.h>
+#include <new>
+#include <vector>
 
 namespace teintelle {
 
@@ -93,10 +95,44 @@ void LutKernel::enableVectorPath(std::int32_t n, float coef)
     vectorised_ = true;
 }
 
-void LutKernel::map(const TColor32* source, TColor32* destination, std::size_t count,
-                    const std::uint8_t* entries) const
+std::vector<std::uint64_t> LutKernel::pairCorners(const std::uint8_t* entries, std::size_t pixelCount) const
 {
-    if (vectorised_)
+    const auto edge = std::size_t(n_);
+    if (!vectorised_ || n_ > kLargestPairedEdge || pixelCount < edge * edge * edge)
+        return {};
+    std::vector<std::uint64_t> paired;
+    try {
+        paired.resize(edge * edge * edge);
+    } catch (const std::bad_alloc&) {
+        return {}; // the two-read path needs no memory of its own
+    }
+    std::uint64_t* out = paired.data();
+    for (std::size_t blue = 0; blue < edge; ++blue) {
+        const std::size_t farBlue = std::min(blue + 1, edge - 1);
+        for (std::size_t green = 0; green < edge; ++green) {
+            const std::size_t farGreen = std::min(green + 1, edge - 1);
+            const std::uint8_t* nearRow = entries + sizeof(TLutValeur) * edge * (green + edge * blue);
+            const std::uint8_t* farRow = entries + sizeof(TLutValeur) * edge * (farGreen + edge * farBlue);
+            for (std::size_t red = 0; red < edge; ++red) {
+                const std::size_t farRed = std::min(red + 1, edge - 1);
+                // Four bytes from each entry (the spare entry covers the
+                // last); only the three of the entry are ever used.
+                std::uint32_t near, far;
+                std::memcpy(&near, nearRow + sizeof(TLutValeur) * red, sizeof near);
+                std::memcpy(&far, farRow + sizeof(TLutValeur) * farRed, sizeof far);
+                *out++ = near | std::uint64_t(far) << 32;
+            }
+        }
+    }
+    return paired;
+}
+
+void LutKernel::map(const TColor32* source, TColor32* destination, std::size_t count,
+                    const std::uint8_t* entries, const std::uint64_t* paired) const
+{
+    if (vectorised_ && paired != nullptr)
+        mapAvx512Paired(source, destination, count, paired);
+    else if (vectorised_)
         mapAvx512(source, destination, count, entries);
     else
         mapPortable(source, destination, count, entries);

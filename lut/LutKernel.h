@@ -42,8 +42,18 @@ public:
     LutKernel(std::int32_t n, float coef, Path path = Path::Best); // n >= 1
 
     // Maps count pixels through the table's entries (with the spare entry
-    // after the last one, see LutTable).
-    void map(const TColor32* source, TColor32* destination, std::size_t count, const std::uint8_t* entries) const;
+    // after the last one, see LutTable). With `paired` (from pairCorners on
+    // the same entries) the vector path reads both corners of a pixel at once.
+    void map(const TColor32* source, TColor32* destination, std::size_t count, const std::uint8_t* entries,
+             const std::uint64_t* paired = nullptr) const;
+
+    // For each entry, its own bytes and those of its far corner (one step up
+    // on every axis, at most N - 1) in one 64-bit word: the vector path then
+    // gathers one word per pixel instead of two. Worth its making only for
+    // pictures of at least N^3 pixels and tables up to kLargestPairedEdge;
+    // empty otherwise, when the vector path is off, or when memory is short.
+    static constexpr std::int32_t kLargestPairedEdge = 65;
+    std::vector<std::uint64_t> pairCorners(const std::uint8_t* entries, std::size_t pixelCount) const;
 
     // Whether map runs the vector path.
     bool vectorised() const { return vectorised_; }
@@ -61,6 +71,8 @@ private:
     // and every difference before enabling this path.
     void mapAvx512(const TColor32* source, TColor32* destination, std::size_t count,
                    const std::uint8_t* entries) const;
+    void mapAvx512Paired(const TColor32* source, TColor32* destination, std::size_t count,
+                         const std::uint64_t* paired) const;
     static bool processorHasAvx512();
     void enableVectorPath(std::int32_t n, float coef);
     void prepareTables(std::int32_t n, float coef);

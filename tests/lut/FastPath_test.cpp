@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <random>
 #include <vector>
@@ -62,17 +63,29 @@ bool compareWithReference(LutTable& table, std::int32_t n, std::mt19937& random)
     float coef = 0;
     AppliqueLut(source, destination, table, n, coef);
     EXPECT_EQ(coef, static_cast<float>(256.0L / n));
+    const auto* entries = reinterpret_cast<const std::uint8_t*>(table.data());
     const LutKernel portable(n, coef, LutKernel::Path::Portable);
     std::vector<TColor32> portableOut(pixels.size());
-    portable.map(pixels.data(), portableOut.data(), pixels.size(), reinterpret_cast<const std::uint8_t*>(table.data()));
+    portable.map(pixels.data(), portableOut.data(), pixels.size(), entries);
+    // The vector path with both corners in one word, which AppliqueLut takes
+    // only for pictures of at least N^3 pixels.
+    const LutKernel best(n, coef);
+    const auto paired = best.pairCorners(entries, SIZE_MAX);
+    std::vector<TColor32> pairedOut(pixels.size());
+    if (!paired.empty())
+        best.map(pixels.data(), pairedOut.data(), pixels.size(), entries, paired.data());
     for (std::size_t i = 0; i < pixels.size(); ++i) {
         const TColor32 expected = test::referencePixel(pixels[i], table, n);
         EXPECT_EQ(destination.Bits()[i], expected) << "N = " << n << ", input " << std::hex << pixels[i];
         EXPECT_EQ(portableOut[i], expected) << "portable, N = " << n << ", input " << std::hex << pixels[i];
-        if (destination.Bits()[i] != expected || portableOut[i] != expected)
+        if (!paired.empty()) {
+            EXPECT_EQ(pairedOut[i], expected) << "paired, N = " << n << ", input " << std::hex << pixels[i];
+        }
+        if (destination.Bits()[i] != expected || portableOut[i] != expected
+            || (!paired.empty() && pairedOut[i] != expected))
             return false;
     }
-    return LutKernel(n, coef).vectorised();
+    return best.vectorised();
 }
 
 } // namespace
