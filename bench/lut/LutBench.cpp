@@ -9,10 +9,12 @@
 #include <benchmark/benchmark.h>
 
 #include <array>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <stdexcept>
 #include <thread>
+#include <vector>
 
 using namespace teintelle;
 
@@ -74,6 +76,47 @@ BENCHMARK(BM_AppliqueLut)
     ->ArgsProduct({{17, 33, 65}, {1, 0}})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
+
+// The kernel alone, one thread: range(1) 0 reads the two corners of a pixel
+// separately, 1 from the paired words (made once, outside the loop).
+void BM_KernelCornerReads(benchmark::State& state)
+{
+    LutTable table;
+    std::int32_t taille = 0;
+    loadGrade(int(state.range(0)), table, taille);
+    const TBitmap32& source = photo();
+    const auto pixels = std::size_t(source.Width()) * std::size_t(source.Height());
+    std::vector<TColor32> out(pixels);
+    const LutKernel kernel(taille, coefForSize(taille));
+    const auto* entries = reinterpret_cast<const std::uint8_t*>(table.data());
+    const std::vector<std::uint64_t> paired = state.range(1) != 0 ? kernel.pairCorners(entries, SIZE_MAX)
+                                                                  : std::vector<std::uint64_t>();
+    if (state.range(1) != 0 && paired.empty())
+        state.SkipWithError("no paired words: the vector path is off on this processor");
+    for (auto _ : state) {
+        kernel.map(source.Bits(), out.data(), pixels, entries, paired.empty() ? nullptr : paired.data());
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.counters["Mpixel/s"] =
+        benchmark::Counter(double(pixels) * double(state.iterations()) / 1e6, benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_KernelCornerReads)
+    ->ArgsProduct({{17, 33, 65}, {0, 1}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+// The making of the paired words, once per application.
+void BM_PairCorners(benchmark::State& state)
+{
+    LutTable table;
+    std::int32_t taille = 0;
+    loadGrade(int(state.range(0)), table, taille);
+    const LutKernel kernel(taille, coefForSize(taille));
+    const auto* entries = reinterpret_cast<const std::uint8_t*>(table.data());
+    for (auto _ : state)
+        benchmark::DoNotOptimize(kernel.pairCorners(entries, SIZE_MAX).data());
+}
+BENCHMARK(BM_PairCorners)->Arg(17)->Arg(33)->Arg(65)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The practical floor: one table read per pixel, the nearest lattice entry.
 void BM_NearestEntry(benchmark::State& state)
