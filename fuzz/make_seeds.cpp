@@ -90,7 +90,7 @@ void photoSeeds()
 {
     const struct {
         const char* name;
-        JpegSpec spec;
+        JpegSpec shape;
     } jpegs[] = {
         {"rgb420", {32, 24, JpegKind::Rgb420, false, 85}},
         {"rgb444_progressive", {17, 9, JpegKind::Rgb444, true, 75}},
@@ -100,7 +100,7 @@ void photoSeeds()
         {"two_components", {8, 8, JpegKind::TwoComponents, false, 85}},
     };
     for (const auto& j : jpegs) {
-        const std::vector<std::uint8_t> jpeg = fixtures::encodeJpeg(j.spec);
+        const std::vector<std::uint8_t> jpeg = fixtures::encodeJpeg(j.shape);
         seed("fuzz_jpeg_quarter", j.name, jpeg);
         seed("fuzz_jpeg_full", j.name, jpeg);
         seed("fuzz_photo_file", std::string("jpg_") + j.name, prefixed(1, jpeg));

@@ -29,16 +29,16 @@ protected:
 
 TEST_F(DecodeCommand, WritesTheQuarterPictureOfTheSmallView)
 {
-    for (const auto& spec : {JpegSpec{203, 101, JpegKind::Rgb420, true}, JpegSpec{64, 64, JpegKind::Gray},
+    for (const auto& shape : {JpegSpec{203, 101, JpegKind::Rgb420, true}, JpegSpec{64, 64, JpegKind::Gray},
                              JpegSpec{40, 40, JpegKind::Cmyk}}) {
-        const std::string photo = folder.write("p.jfif", encodeJpeg(spec)); // any extension
+        const std::string photo = folder.write("p.jfif", encodeJpeg(shape)); // any extension
         const auto run = decode({photo, "-o", "out.ppm"});
         EXPECT_EQ(run.status, 0) << run.err;
         TBitmap32 expected;
         ASSERT_EQ(ChargePhotoReduite(photo, expected), 4);
         const Ppm ppm = readPpm(read("out.ppm"));
-        EXPECT_EQ(ppm.width, (spec.width + 3) / 4);
-        EXPECT_EQ(ppm.height, (spec.height + 3) / 4);
+        EXPECT_EQ(ppm.width, (shape.width + 3) / 4);
+        EXPECT_EQ(ppm.height, (shape.height + 3) / 4);
         EXPECT_EQ(ppm.pixels, opaquePixels(expected));
     }
 }

@@ -115,7 +115,7 @@ bool allWhite(const TBitmap32& surface)
 
 struct DecodeCase {
     const char* name;
-    JpegSpec spec;
+    JpegSpec shape;
 };
 
 const DecodeCase kDecodeCases[] = {
@@ -138,12 +138,12 @@ TEST(ChargePhotoReduite, DecodesEveryKindAtAQuarterLikeThePlainDecode)
     TempFolder folder;
     for (const auto& c : kDecodeCases) {
         SCOPED_TRACE(c.name);
-        const auto bytes = encodeJpeg(c.spec);
+        const auto bytes = encodeJpeg(c.shape);
         const std::string path = folder.write(std::string(c.name) + ".jpg", bytes);
         TBitmap32 surface;
         EXPECT_EQ(ChargePhotoReduite(path, surface), 4);
-        EXPECT_EQ(surface.Width(), (c.spec.width + 3) / 4);
-        EXPECT_EQ(surface.Height(), (c.spec.height + 3) / 4);
+        EXPECT_EQ(surface.Width(), (c.shape.width + 3) / 4);
+        EXPECT_EQ(surface.Height(), (c.shape.height + 3) / 4);
         expectSurfaceEquals(surface, referenceDecode(bytes, true));
     }
 }
@@ -153,12 +153,12 @@ TEST(LoadFromFile, DecodesEveryKindAtFullSizeLikeThePlainDecode)
     TempFolder folder;
     for (const auto& c : kDecodeCases) {
         SCOPED_TRACE(c.name);
-        const auto bytes = encodeJpeg(c.spec);
+        const auto bytes = encodeJpeg(c.shape);
         const std::string path = folder.write(std::string(c.name) + ".jpeg", bytes);
         TBitmap32 surface;
         LoadFromFile(path, surface);
-        EXPECT_EQ(surface.Width(), c.spec.width);
-        EXPECT_EQ(surface.Height(), c.spec.height);
+        EXPECT_EQ(surface.Width(), c.shape.width);
+        EXPECT_EQ(surface.Height(), c.shape.height);
         expectSurfaceEquals(surface, referenceDecode(bytes, false));
     }
 }

@@ -48,7 +48,7 @@ inline int componentCount(JpegKind kind)
 [[noreturn]] inline void fixtureError(j_common_ptr) { throw std::runtime_error("libjpeg compressor error"); }
 
 // scans: an optional scan script (progressive files with a chosen number of scans).
-inline std::vector<std::uint8_t> encodeJpeg(const JpegSpec& spec, const std::vector<jpeg_scan_info>* scans = nullptr)
+inline std::vector<std::uint8_t> encodeJpeg(const JpegSpec& shape, const std::vector<jpeg_scan_info>* scans = nullptr)
 {
     jpeg_compress_struct cinfo{};
     jpeg_error_mgr errors{};
@@ -59,36 +59,36 @@ inline std::vector<std::uint8_t> encodeJpeg(const JpegSpec& spec, const std::vec
     unsigned long size = 0;
     jpeg_mem_dest(&cinfo, &buffer, &size);
 
-    const int components = componentCount(spec.kind);
-    cinfo.image_width = JDIMENSION(spec.width);
-    cinfo.image_height = JDIMENSION(spec.height);
+    const int components = componentCount(shape.kind);
+    cinfo.image_width = JDIMENSION(shape.width);
+    cinfo.image_height = JDIMENSION(shape.height);
     cinfo.input_components = components;
     cinfo.in_color_space = components == 1 ? JCS_GRAYSCALE
                          : components == 3 ? JCS_RGB
                          : components == 4 ? JCS_CMYK
                                            : JCS_UNKNOWN;
     jpeg_set_defaults(&cinfo);
-    if (spec.kind == JpegKind::Ycck)
+    if (shape.kind == JpegKind::Ycck)
         jpeg_set_colorspace(&cinfo, JCS_YCCK);
-    if (spec.kind == JpegKind::TwoComponents)
+    if (shape.kind == JpegKind::TwoComponents)
         jpeg_set_colorspace(&cinfo, JCS_UNKNOWN);
-    if (spec.kind == JpegKind::Rgb444) {
+    if (shape.kind == JpegKind::Rgb444) {
         for (int c = 0; c < 3; ++c)
             cinfo.comp_info[c].h_samp_factor = cinfo.comp_info[c].v_samp_factor = 1;
     }
-    jpeg_set_quality(&cinfo, spec.quality, TRUE);
+    jpeg_set_quality(&cinfo, shape.quality, TRUE);
     cinfo.dct_method = JDCT_ISLOW;
     if (scans != nullptr) {
         cinfo.scan_info = scans->data();
         cinfo.num_scans = int(scans->size());
-    } else if (spec.progressive) {
+    } else if (shape.progressive) {
         jpeg_simple_progression(&cinfo);
     }
     jpeg_start_compress(&cinfo, TRUE);
-    std::vector<JSAMPLE> row(std::size_t(spec.width) * components);
+    std::vector<JSAMPLE> row(std::size_t(shape.width) * components);
     while (cinfo.next_scanline < cinfo.image_height) {
         const int y = int(cinfo.next_scanline);
-        for (int x = 0; x < spec.width; ++x)
+        for (int x = 0; x < shape.width; ++x)
             for (int c = 0; c < components; ++c)
                 row[std::size_t(x) * components + c] = sample(x, y, c);
         JSAMPROW rows[1] = {row.data()};
