@@ -4,6 +4,7 @@
 #include "fuzz/FuzzInput.h"
 #include "imaging/ViewGeometry.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 using namespace teintelle;

@@ -53,6 +53,13 @@ void loadGrade(int n, LutTable& table, std::int32_t& taille)
         throw std::runtime_error("grade not read");
 }
 
+// The rate of pixels mapped, in millions a second.
+void countPixels(benchmark::State& state, std::size_t pixels)
+{
+    state.counters["Mpixel/s"] =
+        benchmark::Counter(double(pixels) * double(state.iterations()) / 1e6, benchmark::Counter::kIsRate);
+}
+
 // AppliqueLut as the window calls it; range(1) threads (0: one per core).
 void BM_AppliqueLut(benchmark::State& state)
 {
@@ -68,8 +75,7 @@ void BM_AppliqueLut(benchmark::State& state)
     }
     const auto pixels = std::int64_t(source.Width()) * source.Height();
     state.SetItemsProcessed(pixels * std::int64_t(state.iterations()));
-    state.counters["Mpixel/s"] =
-        benchmark::Counter(double(pixels) * double(state.iterations()) / 1e6, benchmark::Counter::kIsRate);
+    countPixels(state, pixels);
     state.counters["threads"] = state.range(1) != 0 ? double(state.range(1)) : double(std::thread::hardware_concurrency());
 }
 BENCHMARK(BM_AppliqueLut)
@@ -97,8 +103,7 @@ void BM_KernelCornerReads(benchmark::State& state)
         kernel.map(source.Bits(), out.data(), pixels, entries, paired.empty() ? nullptr : paired.data());
         benchmark::DoNotOptimize(out.data());
     }
-    state.counters["Mpixel/s"] =
-        benchmark::Counter(double(pixels) * double(state.iterations()) / 1e6, benchmark::Counter::kIsRate);
+    countPixels(state, pixels);
 }
 BENCHMARK(BM_KernelCornerReads)
     ->ArgsProduct({{17, 33, 65}, {0, 1}})
@@ -151,8 +156,7 @@ void BM_NearestEntry(benchmark::State& state)
         benchmark::DoNotOptimize(out);
     }
     state.SetItemsProcessed(std::int64_t(pixels) * std::int64_t(state.iterations()));
-    state.counters["Mpixel/s"] =
-        benchmark::Counter(double(pixels) * double(state.iterations()) / 1e6, benchmark::Counter::kIsRate);
+    countPixels(state, pixels);
 }
 BENCHMARK(BM_NearestEntry)->Arg(17)->Arg(33)->Arg(65)->Unit(benchmark::kMillisecond)->UseRealTime();
 

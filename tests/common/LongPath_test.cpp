@@ -1,11 +1,10 @@
 #include "common/LongPath.h"
+#include "library/TempTree.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <climits>
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 
 #include <fcntl.h>
@@ -16,16 +15,14 @@ using namespace teintelle;
 
 namespace {
 
-// Folders of 200-byte names nested until the path of the file at the bottom
-// is longer than PATH_MAX; made with *at calls, as no single path can name
-// the bottom.
+// Folders of 200-byte names nested in a temporary tree until the path of the
+// file at the bottom is longer than PATH_MAX; made with *at calls, as no
+// single path can name the bottom.
 class DeepFolder : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/teintelle-longpath-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        top_ = pattern;
+        top_ = tree_.top();
         bottom_ = top_;
         int at = ::open(top_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         const std::string name(200, 'd');
@@ -43,8 +40,8 @@ protected:
         ::close(file);
         ::close(at);
     }
-    void TearDown() override { std::filesystem::remove_all(top_); }
 
+    test::TempTree tree_;
     std::string top_, bottom_;
 };
 
