@@ -1,12 +1,17 @@
 #!/usr/bin/env bash
 # Installs, through apt-get, the Debian 12 packages Teintelle needs to build,
 # test and run. Installs only what is missing; uses sudo when not root.
+#
+# Some are needed without being named by a header we include: libwmf's link
+# flags name expat (libexpat1-dev), and libwmf draws text only with the URW
+# fonts (fonts-urw-base35): without them a metafile with text fails to load.
 set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-svg-dev qt6-image-formats-plugins libgl-dev
   libjpeg62-turbo-dev libwmf-dev libemf2svg-dev
+  libexpat1-dev fonts-urw-base35
   locales
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev
