@@ -3,7 +3,7 @@
 // same bytes again, so a run never changes what the next run reads. (The
 // encoding itself may change: an empty content is written as zero bytes,
 // without the byte-order mark.)
-#include "app/settings/IniFormat.h"
+#include "settings/IniFormat.h"
 
 #include <cstdlib>
 

@@ -1,8 +1,8 @@
 // Writes the seed corpora of the fuzz targets from the test fixtures:
 //   fuzz_seeds OUTPUT_FOLDER
 // makes OUTPUT_FOLDER/<target>/ for every target.
-#include "tests/imaging/PhotoFixtures.h"
-#include "tests/lut/CubeFixtures.h"
+#include "tests/engine/imaging/PhotoFixtures.h"
+#include "tests/engine/lut/CubeFixtures.h"
 
 #include <cstring>
 #include <filesystem>

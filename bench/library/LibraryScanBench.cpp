@@ -10,7 +10,7 @@
 #include "library/AnalyseRepertoire.h"
 #include "library/EffectNames.h"
 #ifdef TEINTELLE_BENCH_TREE_MODEL
-#include "library/EffectTreeModel.h"
+#include "window/EffectTreeModel.h"
 #include <QFile>
 #endif
 

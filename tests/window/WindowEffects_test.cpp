@@ -1,0 +1,330 @@
+// The effect folder field, the effect tree and the effect selection, driven
+// through the window on folder trees the test builds.
+#include "FakeDialogs.h"
+
+#include "window/TFen_Teintelle.h"
+#include "window/Widgets.h"
+#include "window/TImage32.h"
+#include "window/EffectTreeModel.h"
+#include "lut/AppliqueLut.h"
+#include "lut/CubeReader.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QTreeView>
+
+#include <memory>
+
+using namespace teintelle;
+using teintelle::testing::FakeDialogs;
+
+namespace {
+
+// A .cube of size 2 whose corners are the unit cube's, as a grading tool
+// writes it; `invert` swaps 0 and 1 so the effect shows.
+QByteArray cube2(bool invert)
+{
+    QByteArray text = "TITLE \"test\"\nLUT_3D_SIZE 2\n";
+    for (int b = 0; b < 2; ++b)
+        for (int g = 0; g < 2; ++g)
+            for (int r = 0; r < 2; ++r) {
+                auto value = [&](int v) { return (invert ? 1 - v : v) ? "1.000000" : "0.000000"; };
+                text += QByteArray(value(r)) + ' ' + value(g) + ' ' + value(b) + '\n';
+            }
+    return text;
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+QStringList childTexts(EffectTreeModel& model, const QModelIndex& parent)
+{
+    QStringList texts;
+    for (int row = 0; row < model.rowCount(parent); ++row)
+        texts << model.index(row, 0, parent).data().toString();
+    return texts;
+}
+
+bool sameSurface(const TBitmap32& a, const TBitmap32& b)
+{
+    return a.Width() == b.Width() && a.Height() == b.Height() &&
+           std::equal(a.Bits(), a.Bits() + std::size_t(a.Width()) * std::size_t(a.Height()), b.Bits());
+}
+
+} // namespace
+
+class WindowEffectsTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> programFolder;
+    std::unique_ptr<QTemporaryDir> effects;
+    FakeDialogs dialogs;
+
+    std::unique_ptr<TFen_Teintelle> makeWindow()
+    {
+        return std::make_unique<TFen_Teintelle>(dialogs, programFolder->filePath(QStringLiteral("Teintelle")));
+    }
+
+    QString effect(const QString& relative) const { return effects->filePath(relative); }
+
+    // A small photo straight into the source view: every colour channel varies.
+    static void putPhoto(TFen_Teintelle& window)
+    {
+        TBitmap32& photo = window.Image321->Bitmap();
+        photo.SetSize(16, 8);
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 16; ++x)
+                photo.pixel(x, y) = couleur32(0xFF, std::uint8_t(x * 16), std::uint8_t(y * 32), std::uint8_t(x * y));
+    }
+
+    QModelIndex node(TFen_Teintelle& window, const QStringList& texts)
+    {
+        QModelIndex index = window.NoeudRacine;
+        for (const QString& text : texts) {
+            const QModelIndexList found = window.effectTree().match(window.effectTree().index(0, 0, index),
+                                                                    Qt::DisplayRole, text, 1,
+                                                                    Qt::MatchExactly | Qt::MatchCaseSensitive);
+            if (found.isEmpty())
+                return {};
+            index = found.first();
+        }
+        return index;
+    }
+
+private slots:
+    void init()
+    {
+        programFolder = std::make_unique<QTemporaryDir>();
+        effects = std::make_unique<QTemporaryDir>();
+        dialogs = FakeDialogs();
+        writeFile(effect("Look.cube"), cube2(true));
+        writeFile(effect("LOOK.CUBE"), cube2(false));
+        writeFile(effect("a.cube.bak"), cube2(true));
+        writeFile(effect("c.txt"), "text");
+        writeFile(effect("Films/Noir.cube"), cube2(true));
+        writeFile(effect("films.cube/Inside.cube"), cube2(true));
+        writeFile(effect("Broken.cube"), "LUT_3D_SIZE 2\n" + QByteArray("1 2 3\n").repeated(25));
+        writeFile(effect("NoSize.cube"), QByteArray(30, '\n'));
+        QDir().mkpath(effect(".hidden"));
+        QDir().mkpath(effect("Empty"));
+    }
+
+    void startUpScansTheProgramFolder()
+    {
+        writeFile(programFolder->filePath("Start.cube"), cube2(true));
+        auto window = makeWindow();
+        QCOMPARE(window->effectTree().rowCount(), 1);
+        QCOMPARE(QModelIndex(window->NoeudRacine).data().toString(), programFolder->path() + "/");
+        QVERIFY(childTexts(window->effectTree(), window->NoeudRacine).contains("Start.cube"));
+        QVERIFY(!window->TreeView1->isExpanded(window->NoeudRacine));
+        QCOMPARE(window->Label_Infos->text(), QStringLiteral("..."));
+    }
+
+    void fieldTextBuildsTheTreeWithAndWithoutFinalSeparator()
+    {
+        auto window = makeWindow();
+        for (const QString& text : {effects->path(), effects->path() + "/"}) {
+            window->RepertoireFichiersCube->setText(text);
+            QCOMPARE(QModelIndex(window->NoeudRacine).data().toString(), text);
+            QCOMPARE(childTexts(window->effectTree(), window->NoeudRacine),
+                     QStringList({"a.cube.bak", "Broken.cube", "Empty", "Films", "films.cube", "LOOK.CUBE",
+                                  "Look.cube", "NoSize.cube"}));
+            QCOMPARE(window->Label_Infos->text(), QStringLiteral("..."));
+        }
+    }
+
+    void aFileOrAMissingFolderGivesTheRootAlone()
+    {
+        auto window = makeWindow();
+        for (const QString& text : {effect("c.txt"), effect("missing"), QStringLiteral("/nonexistent/x")}) {
+            window->RepertoireFichiersCube->setText(text);
+            QCOMPARE(window->effectTree().rowCount(), 1);
+            QCOMPARE(window->effectTree().rowCount(window->NoeudRacine), 0);
+        }
+    }
+
+    void emptyingTheFieldEmptiesTheTreeAndKeepsTheStatus()
+    {
+        auto window = makeWindow();
+        putPhoto(*window);
+        window->RepertoireFichiersCube->setText(effects->path());
+        window->TreeView1->setCurrentIndex(node(*window, {"Look.cube"}));
+        QVERIFY(!window->Image322->Bitmap().Empty());
+        window->RepertoireFichiersCube->clear();
+        QCOMPARE(window->effectTree().rowCount(), 0);
+        QVERIFY(!window->NoeudRacine.isValid());
+        QCOMPARE(window->Label_Infos->text(), QStringLiteral("..."));
+        QVERIFY2(!window->Image322->Bitmap().Empty(), "the views stay as they were");
+        QVERIFY(window->Bt_SansEffet->isEnabled());
+    }
+
+    void aChangeDuringTheScanEndsWithTheTreeOfTheLastText()
+    {
+        auto window = makeWindow();
+        // Runs while the first change lets pending events through.
+        QTimer::singleShot(0, window.get(), [&] { window->RepertoireFichiersCube->setText(effect("Films")); });
+        window->RepertoireFichiersCube->setText(effects->path());
+        QCOMPARE(window->effectTree().rowCount(), 1);
+        QCOMPARE(QModelIndex(window->NoeudRacine).data().toString(), effect("Films"));
+        QCOMPARE(childTexts(window->effectTree(), window->NoeudRacine), QStringList({"Noir.cube"}));
+    }
+
+    void selectingAnEffectAppliesItToTheSourcePhoto()
+    {
+        auto window = makeWindow();
+        putPhoto(*window);
+        window->RepertoireFichiersCube->setText(effects->path());
+        window->TreeView1->setCurrentIndex(node(*window, {"Look.cube"}));
+        QVERIFY(dialogs.errors.isEmpty() && dialogs.notices.isEmpty());
+        QVERIFY(window->Bt_SansEffet->isEnabled());
+        QCOMPARE(window->TailleTableLut, 2);
+        const TBitmap32& shown = window->Image322->Bitmap();
+        QVERIFY(sameSurface(shown, *window->imageTraitee()));
+        // What the engine gives for the same file and photo.
+        LutTable table;
+        std::int32_t size = 0;
+        QCOMPARE(loadCubeFile(QFile::encodeName(effect("Look.cube")).toStdString(), table, size), CubeStatus::Loaded);
+        TBitmap32 expected;
+        float coef = 0;
+        teintelle::AppliqueLut(window->Image321->Bitmap(), expected, table, size, coef);
+        QVERIFY(sameSurface(shown, expected));
+        QVERIFY(!sameSurface(shown, window->Image321->Bitmap()));
+        QVERIFY(QGuiApplication::overrideCursor() == nullptr);
+    }
+
+    void walkingWithTheArrowKeysAppliesEachEffectInTurn()
+    {
+        auto window = makeWindow();
+        putPhoto(*window);
+        window->RepertoireFichiersCube->setText(effect("Films"));
+        window->TreeView1->expand(window->NoeudRacine);
+        window->TreeView1->setFocus();
+        window->TreeView1->setCurrentIndex(window->NoeudRacine);
+        QTest::keyClick(window->TreeView1, Qt::Key_Down);
+        QCOMPARE(window->TreeView1->currentIndex().data().toString(), QStringLiteral("Noir.cube"));
+        QVERIFY(!window->imageTraitee()->Empty());
+        const TColor32 first = window->Image322->Bitmap().pixel(0, 0);
+
+        window->RepertoireFichiersCube->setText(effects->path());
+        window->TreeView1->expand(window->NoeudRacine);
+        window->TreeView1->setCurrentIndex(node(*window, {"LOOK.CUBE"}));
+        QTest::keyClick(window->TreeView1, Qt::Key_Down); // Look.cube, the inverting one
+        QCOMPARE(window->TreeView1->currentIndex().data().toString(), QStringLiteral("Look.cube"));
+        QCOMPARE(window->Image322->Bitmap().pixel(0, 0), first);
+        QTest::keyClick(window->TreeView1, Qt::Key_Up); // back to the identity
+        QCOMPARE(window->Image322->Bitmap().pixel(0, 0), window->Image321->Bitmap().pixel(0, 0));
+    }
+
+    void nodesThatAreNoEffectsChangeNothingOrOnlyTheButton()
+    {
+        auto window = makeWindow();
+        putPhoto(*window);
+        window->RepertoireFichiersCube->setText(effects->path());
+        for (const char* name : {"a.cube.bak", "Films"}) {
+            window->TreeView1->setCurrentIndex(node(*window, {name}));
+            QVERIFY(!window->Bt_SansEffet->isEnabled());
+        }
+        window->TreeView1->setCurrentIndex(window->NoeudRacine);
+        QVERIFY(!window->Bt_SansEffet->isEnabled());
+        // A folder whose name ends with ".cube": an effect path that names no file.
+        window->TreeView1->setCurrentIndex(node(*window, {"films.cube"}));
+        QVERIFY(window->Bt_SansEffet->isEnabled());
+        QVERIFY(window->Image322->Bitmap().Empty());
+        QVERIFY(dialogs.errors.isEmpty() && dialogs.notices.isEmpty());
+    }
+
+    void malformedEffectsAreReportedAndChangeNoView()
+    {
+        auto window = makeWindow();
+        putPhoto(*window);
+        window->RepertoireFichiersCube->setText(effects->path());
+        window->TreeView1->setCurrentIndex(node(*window, {"Broken.cube"}));
+        QCOMPARE(dialogs.notices,
+                 QStringList("Erreur dans la structure du fichier. Impossible de trouver les données de la table."));
+        QCOMPARE(dialogs.lastTitle, QStringLiteral("Teintelle"));
+        QVERIFY(window->Bt_SansEffet->isEnabled());
+        QVERIFY(window->Image322->Bitmap().Empty());
+
+        window->TreeView1->setCurrentIndex(node(*window, {"NoSize.cube"}));
+        QCOMPARE(dialogs.notices.last(),
+                 QStringLiteral("Erreur dans la structure du fichier. Impossible de déterminer la taille de la table."));
+        QCOMPARE(window->TailleTableLut, 0);
+
+        // A raised error reaches the error box; the cursor was never changed.
+        writeFile(effect("Short.cube"), "LUT_3D_SIZE 2\n0.0 0.0 0.0\n");
+        window->RepertoireFichiersCube->setText(effects->path() + "/");
+        writeFile(effect("Short.cube"), "a\nb\nc\nd\ne\n");
+        window->TreeView1->setCurrentIndex(node(*window, {"Short.cube"}));
+        QCOMPARE(dialogs.errors, QStringList("Index de liste hors limites (5)"));
+        QVERIFY(QGuiApplication::overrideCursor() == nullptr);
+        QVERIFY(window->Image322->Bitmap().Empty());
+    }
+
+    void aSelectionWithNoPhotoStillReadsTheTable()
+    {
+        auto window = makeWindow();
+        window->RepertoireFichiersCube->setText(effects->path());
+        window->TreeView1->setCurrentIndex(node(*window, {"Look.cube"}));
+        QCOMPARE(window->TailleTableLut, 2);
+        QVERIFY(window->Image322->Bitmap().Empty());
+        QVERIFY(dialogs.errors.isEmpty());
+    }
+
+    void editingANodeTextChangesThePathOfItAndItsChildren()
+    {
+        auto window = makeWindow();
+        putPhoto(*window);
+        writeFile(effect("Other/Noir.cube"), "LUT_3D_SIZE 2\n" + QByteArray("x\n").repeated(25));
+        window->RepertoireFichiersCube->setText(effects->path());
+        const QModelIndex films = node(*window, {"Films"});
+        QVERIFY(window->effectTree().setData(films, QStringLiteral("Other")));
+        window->TreeView1->setCurrentIndex(node(*window, {"Other", "Noir.cube"}));
+        // The file under the edited folder name was the one read.
+        QCOMPARE(dialogs.notices.size(), 1);
+    }
+
+    void folderDialogReplacesTheTextOrChangesNothing()
+    {
+        auto window = makeWindow();
+        QAction* browse = window->RepertoireFichiersCube->findChild<QAction*>("RepertoireFichiersCube_Parcourir");
+        QVERIFY(browse);
+        const QString before = window->RepertoireFichiersCube->text();
+        browse->trigger();
+        QCOMPARE(dialogs.folderDialogs, 1);
+        QCOMPARE(dialogs.lastFolderStart, before);
+        QCOMPARE(window->RepertoireFichiersCube->text(), before);
+
+        dialogs.folderAnswer = effect("Films");
+        window->RepertoireFichiersCube->setFocus();
+        QTest::keyClick(window->RepertoireFichiersCube, Qt::Key_Down, Qt::AltModifier);
+        QCOMPARE(dialogs.folderDialogs, 2);
+        QCOMPARE(window->RepertoireFichiersCube->text(), effect("Films"));
+        QCOMPARE(childTexts(window->effectTree(), window->NoeudRacine), QStringList({"Noir.cube"}));
+
+        window->RepertoireFichiersCube->clear();
+        dialogs.folderAnswer.reset();
+        browse->trigger();
+        // An empty field starts on the last folder chosen.
+        QCOMPARE(dialogs.lastFolderStart, effect("Films"));
+    }
+
+    void droppedFilesAreRefusedByTheFolderField()
+    {
+        auto window = makeWindow();
+        QVERIFY(!window->RepertoireFichiersCube->acceptDrops());
+        QVERIFY(window->FichierImage->acceptDrops());
+    }
+};
+
+QTEST_MAIN(WindowEffectsTest)
+#include "WindowEffects_test.moc"

@@ -1,0 +1,230 @@
+// The platform's decoders of the full-size path (Qt image readers, metafiles
+// through SVG), reached through LoadFromFile as the window reaches them.
+#include "window/decoders/PlatformDecoders.h"
+
+#include "common/Error.h"
+#include "imaging/PhotoLoading.h"
+#include "window/decoders/MetafileFixtures.h"
+#include "imaging/PhotoFixtures.h"
+
+#include <QBuffer>
+#include <QImage>
+#include <QImageWriter>
+#include <QtTest>
+
+using namespace teintelle;
+using namespace teintelle::fixtures;
+
+namespace {
+
+std::vector<std::uint8_t> encoded(const QImage& image, const char* format)
+{
+    QByteArray data;
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
+    if (!writer.write(image))
+        qFatal("cannot write %s: %s", format, qPrintable(writer.errorString()));
+    return std::vector<std::uint8_t>(data.begin(), data.end());
+}
+
+QImage pattern(int width, int height, bool withAlpha)
+{
+    QImage image(width, height, QImage::Format_ARGB32);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            QRgb p = bmpPixel(x, y);
+            if (!withAlpha)
+                p |= 0xFF000000u;
+            image.setPixel(x, y, p);
+        }
+    return image;
+}
+
+// A 32-bit BMP with a version 5 header and an alpha mask: not one the
+// engine reads directly (compression 3), so the platform decodes it.
+std::vector<std::uint8_t> bmp32WithAlphaMask(int width, int height)
+{
+    std::vector<std::uint8_t> b(14 + 124, 0);
+    b[0] = 'B';
+    b[1] = 'M';
+    put32(b, 10, 14 + 124);
+    put32(b, 14, 124);
+    put32(b, 18, std::uint32_t(width));
+    put32(b, 22, std::uint32_t(-height)); // top row first
+    put16(b, 26, 1);
+    put16(b, 28, 32);
+    put32(b, 30, 3);
+    put32(b, 54, 0x00FF0000u);
+    put32(b, 58, 0x0000FF00u);
+    put32(b, 62, 0x000000FFu);
+    put32(b, 66, 0xFF000000u);
+    put32(b, 70, 0x73524742u); // 'sRGB'
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            for (int k = 0; k < 4; ++k)
+                b.push_back(std::uint8_t(bmpPixel(x, y) >> (8 * k)));
+    put32(b, 2, std::uint32_t(b.size()));
+    return b;
+}
+
+QString loadError(const std::string& path, TBitmap32& surface)
+{
+    try {
+        LoadFromFile(path, surface);
+    } catch (const Error& e) {
+        return QString::fromUtf8(e.what());
+    }
+    return {};
+}
+
+} // namespace
+
+class PlatformDecodersTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { installPlatformDecoders(); }
+
+    void rasterFormats_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("keepsAlpha");
+        QTest::addColumn<bool>("overWhite");
+        QTest::addColumn<bool>("translucent");
+        auto row = [](const char* tag, const char* name, const std::vector<std::uint8_t>& b, bool keeps, bool white,
+                      bool translucent = false) {
+            QTest::newRow(tag) << QString(name) << QByteArray(reinterpret_cast<const char*>(b.data()), qsizetype(b.size()))
+                               << keeps << white << translucent;
+        };
+        // BMP: opaque unless 32 bits per pixel; found by content whatever the name.
+        row("bmp 24-bit", "p.bmp", bmp24(7, 5), false, false);
+        row("bmp 24-bit named .jpg", "p.jpg", bmp24(7, 5), false, false);
+        row("bmp 32-bit with alpha mask", "p.bmp", bmp32WithAlphaMask(7, 5), true, false, true);
+        // Icons keep their alpha.
+        row("ico", "p.ico", encoded(pattern(16, 16, true), "ico"), true, false, true);
+        // TIFF: composited over white, then opaque.
+        row("tiff", "p.tif", encoded(pattern(7, 5, false), "tiff"), false, true);
+        row("tiff with alpha", "p.TIFF", encoded(pattern(7, 5, true), "tiff"), false, true, true);
+    }
+
+    void rasterFormats()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, keepsAlpha);
+        QFETCH(bool, overWhite);
+        QFETCH(bool, translucent);
+        TempFolder folder;
+        const std::string path = folder.write(name.toStdString(), std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
+        TBitmap32 surface;
+        QCOMPARE(loadError(path, surface), QString());
+        QVERIFY(surface.Width() > 0);
+        for (int y = 0; y < surface.Height(); ++y)
+            for (int x = 0; x < surface.Width(); ++x) {
+                const unsigned a = translucent ? bmpPixel(x, y) >> 24 : 255;
+                const TColor32 stored = (bmpPixel(x, y) & 0x00FFFFFFu) | (a << 24);
+                TColor32 expected;
+                if (keepsAlpha) {
+                    expected = stored;
+                } else if (overWhite) {
+                    auto mix = [&](int shift) {
+                        return ((((stored >> shift) & 255) * a + 255 * (255 - a) + 127) / 255) << shift;
+                    };
+                    expected = 0xFF000000u | mix(16) | mix(8) | mix(0);
+                } else {
+                    expected = stored | 0xFF000000u;
+                }
+                const TColor32 got = surface.pixel(x, y);
+                if (keepsAlpha && a < 255) {
+                    // Translucent colours pass through premultiplied forms
+                    // on their way: exact alpha, colours within the loss.
+                    QCOMPARE(got >> 24, a);
+                    const int tolerance = a == 0 ? 255 : 255 / int(a) + 1;
+                    for (int shift : {0, 8, 16})
+                        QVERIFY(std::abs(int((got >> shift) & 255) - int((expected >> shift) & 255)) <= tolerance);
+                } else {
+                    QCOMPARE(got, expected);
+                }
+            }
+    }
+
+    void iconWithoutAlphaIsRedoneAsAMetafile()
+    {
+        TempFolder folder;
+        QImage clear(8, 8, QImage::Format_ARGB32);
+        clear.fill(0x00336699u);
+        const std::string path = folder.write("clear.ico", encoded(clear, "ico"));
+        TBitmap32 surface;
+        QCOMPARE(loadError(path, surface), QString());
+        QCOMPARE(surface.Width(), 8);
+        for (int i = 0; i < 64; ++i)
+            QCOMPARE(surface.Bits()[i], 0x00FFFFFFu); // white where transparent, alpha 0
+    }
+
+    void metafiles_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        const auto wmf = blueRectangleWmf();
+        const auto emf = blueRectangleEmf();
+        QTest::newRow("wmf") << "m.wmf" << QByteArray(reinterpret_cast<const char*>(wmf.data()), qsizetype(wmf.size()));
+        QTest::newRow("emf") << "m.EMF" << QByteArray(reinterpret_cast<const char*>(emf.data()), qsizetype(emf.size()));
+    }
+
+    void metafiles()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        TempFolder folder;
+        const std::string path = folder.write(name.toStdString(), std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
+        TBitmap32 surface;
+        QCOMPARE(loadError(path, surface), QString());
+        QCOMPARE(surface.Width(), 100);
+        QCOMPARE(surface.Height(), 50);
+        QCOMPARE(surface.pixel(35, 25), 0xFF0000FFu); // inside the rectangle: blue, opaque
+        QCOMPARE(surface.pixel(2, 2), 0x00FFFFFFu);   // outside: white, transparent
+        QCOMPARE(surface.pixel(90, 45), 0x00FFFFFFu);
+    }
+
+    void decoderErrors_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("prefix");
+        QTest::newRow("tiff") << "x.tif" << "Impossible de décoder l'image (";
+        QTest::newRow("icon") << "x.ico" << "Impossible de décoder l'image (";
+        QTest::newRow("wmf") << "x.wmf" << "Métafichier non valide";
+        QTest::newRow("emf") << "x.emf" << "Métafichier non valide";
+        QTest::newRow("bmp") << "x.bmp" << "Impossible de décoder l'image (";
+    }
+
+    void decoderErrors()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, prefix);
+        TempFolder folder;
+        std::vector<std::uint8_t> junk(300);
+        for (std::size_t i = 0; i < junk.size(); ++i)
+            junk[i] = std::uint8_t(i * 37 + 11);
+        if (name == "x.bmp") { // a BMP header over nonsense
+            const auto header = bmpHeader(10, 10, 8, 7);
+            std::copy(header.begin(), header.end(), junk.begin());
+        }
+        TBitmap32 surface;
+        const QString error = loadError(folder.write(name.toStdString(), junk), surface);
+        QVERIFY2(error.startsWith(prefix), qPrintable(error));
+    }
+
+    void hugeBmpGivesTheSurfaceMemoryError()
+    {
+        TempFolder folder;
+        auto header = bmpHeader(60000, 60000, 24);
+        TBitmap32 surface;
+        QCOMPARE(loadError(folder.write("huge.bmp", header), surface), QString("Can't allocate the DIB handle"));
+        QVERIFY(surface.Empty());
+    }
+};
+
+QTEST_MAIN(PlatformDecodersTest)
+#include "PlatformDecoders_test.moc"

@@ -1,0 +1,82 @@
+// The effect library's handlers: the effect folder field, the tree and the
+// effect selection.
+#include "window/TFen_Teintelle.h"
+
+#include "window/BusyCursor.h"
+#include "window/UserDialogs.h"
+#include "window/Widgets.h"
+#include "library/EffectNames.h"
+#include "window/EffectTreeModel.h"
+#include "window/FolderDialogStart.h"
+#include "lut/AppliqueLut.h"
+#include "lut/CubeReader.h"
+#include "window/TImage32.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QLabel>
+#include <QTreeView>
+
+namespace teintelle {
+
+void TFen_Teintelle::RepertoireFichiersCubeChange()
+{
+    if (RepertoireFichiersCube->text().isEmpty()) {
+        effectTree_->clear();
+        NoeudRacine = QPersistentModelIndex();
+        return;
+    }
+    setStatus(QStringLiteral("Analyse du répertoire et des sous-répertoires"));
+    // A change typed meanwhile runs its own scan nested here; this one then
+    // goes on with the field's latest text.
+    QCoreApplication::processEvents();
+    effectTree_->clear();
+    NoeudRacine = effectTree_->addRoot(RepertoireFichiersCube->text());
+    const std::string searchPath = searchPathFor(QFile::encodeName(RepertoireFichiersCube->text()).toStdString());
+    effectTree_->AnalyseRepertoire(NoeudRacine, searchPath);
+    setStatus(QStringLiteral("..."));
+    QCoreApplication::processEvents();
+}
+
+void TFen_Teintelle::TreeView1Change()
+{
+    const QModelIndex selected = TreeView1->currentIndex();
+    const std::string path = selected.isValid() ? effectTree_->CheminDuNoeud(selected) : std::string();
+    if (!isEffectPath(path))
+        return;
+    Bt_SansEffet->setEnabled(true);
+    if (!ChargeTableLut(path))
+        return;
+    BusyCursor hourglass;
+    AppliqueLut(Image321->Bitmap(), *ImageTraitee);
+    Image322->Bitmap().Assign(ImageTraitee.get());
+    Image322->Refresh();
+}
+
+bool TFen_Teintelle::ChargeTableLut(const std::string& path)
+{
+    const CubeStatus status = loadCubeFile(path, TableLut, TailleTableLut);
+    if (status == CubeStatus::SizeNotFound || status == CubeStatus::DataNotFound) {
+        dialogs_.showNotice(title_, QString::fromUtf8(structureMessage(status)));
+        return false;
+    }
+    return status == CubeStatus::Loaded;
+}
+
+void TFen_Teintelle::AppliqueLut(const TBitmap32& source, TBitmap32& destination)
+{
+    teintelle::AppliqueLut(source, destination, TableLut, TailleTableLut, coef);
+}
+
+void TFen_Teintelle::browseForEffectFolder()
+{
+    const auto chosen =
+        dialogs_.chooseFolder(this, dialogStartFolder(RepertoireFichiersCube->text(), lastEffectFolder_));
+    RepertoireFichiersCube->setFocus();
+    if (!chosen)
+        return;
+    lastEffectFolder_ = *chosen;
+    RepertoireFichiersCube->setText(*chosen);
+}
+
+} // namespace teintelle
