@@ -69,9 +69,10 @@ private:
     char one_ = 0;
 };
 
-} // namespace
-
-CubeStatus loadCubeFile(const std::string& path, LutTable& table, std::int32_t& tailleTableLut)
+// FileMissing when no regular file is at the path; otherwise read(stream)
+// over the opened file.
+template <typename Read>
+CubeStatus readCubeFile(const std::string& path, Read read)
 {
     const LongPath where(path);
     struct stat status{};
@@ -85,7 +86,20 @@ CubeStatus loadCubeFile(const std::string& path, LutTable& table, std::int32_t& 
     }
     FileDescriptorBuffer buffer(fd);
     std::istream stream(&buffer);
-    return readCube(stream, table, tailleTableLut);
+    return read(stream);
+}
+
+} // namespace
+
+CubeStatus loadCubeFile(const std::string& path, LutTable& table, std::int32_t& tailleTableLut)
+{
+    return readCubeFile(path, [&](std::istream& in) { return readCube(in, table, tailleTableLut); });
+}
+
+CubeStatus loadCubeFile(const std::string& path, LutTable& table, std::int32_t& tailleTableLut,
+                        CubeReadObserver& observer)
+{
+    return readCubeFile(path, [&](std::istream& in) { return readCube(in, table, tailleTableLut, observer); });
 }
 
 } // namespace teintelle
