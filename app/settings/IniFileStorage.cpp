@@ -92,6 +92,10 @@ SettingsWriteOutcome IniFileStorage::write() noexcept
             return SettingsWriteOutcome::Written;
         case ReplaceOutcome::RewrittenInPlace:
             return SettingsWriteOutcome::WrittenInPlace;
+        case ReplaceOutcome::LeftReadOnly:
+            return SettingsWriteOutcome::SkippedReadOnly;
+        case ReplaceOutcome::LeftUnwritable:
+            return SettingsWriteOutcome::SkippedUnwritable;
         case ReplaceOutcome::Failed:
             break;
         }
