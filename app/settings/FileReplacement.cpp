@@ -202,15 +202,16 @@ ReplaceOutcome writeOver(FileSystem& fileSystem, const std::string& target, cons
     return replaceThroughNewFile(fileSystem, target, &original, bytes);
 }
 
-// Removes path if it is a leftover: a regular file unchanged since before
-// now - kLeftoverAge, whose lock no open file holds. A run holds the lock
-// on its new file while it writes it, so two runs at once never remove
-// each other's file; a killed run's lock went with it.
+// Removes path if it is a leftover: a regular file (not a link: we never
+// create one) unchanged since before now - kLeftoverAge, whose lock no
+// open file holds. A run holds the lock on its new file while it writes
+// it, so two runs at once never remove each other's file; a killed run's
+// lock went with it.
 void removeIfLeftover(FileSystem& fileSystem, const std::string& path, time_t now)
 {
     int fd;
-    if (fileSystem.openForReading(path, fd) != 0)
-        return; // another user's, or gone meanwhile
+    if (fileSystem.openToLock(path, fd) != 0)
+        return; // a link, another user's file, or gone meanwhile
     FileFacts facts;
     // The age is tested first, so that a fresh file is never locked, even
     // for a moment, while its own run tries to lock it.

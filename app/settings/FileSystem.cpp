@@ -121,6 +121,13 @@ int PosixFileSystem::openForRewriting(const std::string& path, int& fd)
     return openFile(path, O_WRONLY | O_NONBLOCK, 0, fd);
 }
 
+int PosixFileSystem::openToLock(const std::string& path, int& fd)
+{
+    // A link is not followed, so that no name put in the folder leads us
+    // to open a device elsewhere; not blocking, for a pipe.
+    return openFile(path, O_RDONLY | O_NONBLOCK | O_NOFOLLOW, 0, fd);
+}
+
 int PosixFileSystem::statusOf(int fd, FileFacts& facts)
 {
     struct stat s;

@@ -45,6 +45,7 @@ public:
     virtual int openForReading(const std::string& path, int& fd) = 0;
     virtual int createNew(const std::string& path, mode_t mode, int& fd) = 0; // EEXIST if present
     virtual int openForRewriting(const std::string& path, int& fd) = 0; // existing, not truncated
+    virtual int openToLock(const std::string& path, int& fd) = 0; // read-only; ELOOP for a link
 
     virtual int statusOf(int fd, FileFacts& facts) = 0;
     virtual int read(int fd, char* buffer, std::size_t size, std::size_t& got) = 0;
@@ -74,6 +75,7 @@ public:
     int openForReading(const std::string& path, int& fd) override;
     int createNew(const std::string& path, mode_t mode, int& fd) override;
     int openForRewriting(const std::string& path, int& fd) override;
+    int openToLock(const std::string& path, int& fd) override;
     int statusOf(int fd, FileFacts& facts) override;
     int read(int fd, char* buffer, std::size_t size, std::size_t& got) override;
     int writeAt(int fd, const char* data, std::size_t size, off_t offset, std::size_t& written) override;

@@ -494,9 +494,11 @@ TEST_F(IniFileStorageTest, LeftoversOfAKilledRunAreRemovedAtTheNextWrite)
             ASSERT_EQ(::flock(locks.back(), LOCK_EX), 0);
         }
     }
-    const std::string pipe = root_ + "/.Teintelle.ini.p1p2e3f4"; // no file of ours
+    // No files of ours: a pipe, and a link to an old file.
+    const std::string pipe = root_ + "/.Teintelle.ini.p1p2e3f4", link = root_ + "/.Teintelle.ini.l1nk2e3f";
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
     std::filesystem::last_write_time(pipe, std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
+    std::filesystem::create_symlink(".Teintelle.ini.bak", link);
     const std::vector<std::string> everything = namesIn(root_);
 
     // A run that leaves a read-only file alone writes nothing, and removes
@@ -509,6 +511,7 @@ TEST_F(IniFileStorageTest, LeftoversOfAKilledRunAreRemovedAtTheNextWrite)
     for (const Case& c : cases)
         EXPECT_EQ(std::filesystem::exists(root_ + "/" + c.name), !c.removed) << c.name;
     EXPECT_TRUE(std::filesystem::is_fifo(pipe));
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
     EXPECT_EQ(readFile(path), kNewFile);
     for (const int fd : locks)
         ::close(fd);
