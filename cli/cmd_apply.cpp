@@ -39,7 +39,8 @@ constexpr const char* kHelp =
     "\n"
     "Exit status: 0 written, 1 to 3 as above, 2 also when applying raised an\n"
     "error, 3 also when PHOTO names no file, 4 the quarter-size decode failed,\n"
-    "64 usage error, 73 OUT could not be written.\n";
+    "64 usage error, 73 OUT could not be written (a file already there is\n"
+    "then left as it was).\n";
 
 enum EffectExit { kEffectRead = 0, kEffectStructure = 1, kEffectRaised = 2, kEffectMissing = 3 };
 
