@@ -75,3 +75,20 @@ TEST(CommandOutput, AWriteThatFailsPartWayKeepsThePreviousFile)
         EXPECT_EQ(namesIn(folder.path()), namesBefore) << "a temporary file was left behind";
     }
 }
+
+// Under `ulimit -f` (here prlimit) the write past the limit would kill the
+// command and leave its temporary behind: it reports the failure instead.
+TEST(CommandOutput, AFileSizeLimitIsAFailedWriteNotAKill)
+{
+    TempFolder folder;
+    const std::string photo = folder.write("p.jpg", encodeJpeg({400, 300}));
+    ASSERT_EQ(runCli(folder.path(), {"decode", photo, "-o", "quart.ppm"}).status, 0);
+    const std::string previous = slurp(folder.file("quart.ppm"));
+    const auto namesBefore = namesIn(folder.path());
+
+    const std::vector<std::string> limit{"prlimit", "--fsize=" + std::to_string(kFileSizeLimit), "--"};
+    const CliRun failed = runCli(folder.path(), {"decode", photo, "-o", "quart.ppm"}, {}, limit);
+    EXPECT_EQ(failed.status, 73) << failed.err;
+    EXPECT_TRUE(slurp(folder.file("quart.ppm")) == previous);
+    EXPECT_EQ(namesIn(folder.path()), namesBefore);
+}
