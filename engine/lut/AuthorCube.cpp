@@ -80,6 +80,19 @@ constexpr std::size_t kLongestLine = 64 * 1024;
 // length, locale-free); a "+" sign is the window's too.
 long double valueOf(std::string_view word)
 {
+    // The window's parser takes exponents below 500 and reads a larger one
+    // as an invalid field; the author means 0 or a value beyond any range.
+    const auto mark = word.find_first_of("eE");
+    if (mark != std::string_view::npos) {
+        long exponent = 0;
+        for (const char c : word.substr(mark + 1))
+            if (c >= '0' && c <= '9')
+                exponent = std::min(exponent * 10 + (c - '0'), 100000L);
+        if (exponent >= 500) {
+            const bool zero = word.substr(0, mark).find_first_of("123456789") == std::string_view::npos;
+            return word[mark + 1] == '-' || zero ? 0 : HUGE_VALL;
+        }
+    }
     cube::FieldParser field;
     for (const char c : word)
         field.put(c);
