@@ -335,3 +335,227 @@ TEST(WindowCopy, EachDepartureCheckNamesIsMended)
                 << "entry " << k << ": " << int(table[k].r) << " " << int(table[k].v) << " " << int(table[k].b);
     }
 }
+
+namespace {
+
+// The author's transform written plainly, from the text's own numbers: the
+// input mapped from [low, high] to the table (taken at its edges), the 1D
+// table interpolated linearly per channel, the 3D table trilinearly.
+struct PlainTransform {
+    int shaperSize = 0, cubeSize = 0;
+    double shaperLow = 0, shaperHigh = 1, cubeLow = 0, cubeHigh = 1;
+    std::vector<double> shaper, cube; // three per entry
+
+    static double along(double x, double low, double high, int n, int& i)
+    {
+        const double t = std::min(std::max((x - low) / (high - low), 0.0), 1.0) * (n - 1);
+        i = std::min(int(std::floor(t)), n - 2);
+        return t - i;
+    }
+
+    CubeRgb operator()(CubeRgb x) const
+    {
+        if (shaperSize != 0) {
+            for (int c = 0; c < 3; ++c) {
+                int i = 0;
+                const double w = along(x[std::size_t(c)], shaperLow, shaperHigh, shaperSize, i);
+                x[std::size_t(c)] = shaper[std::size_t(3 * i + c)] * (1 - w) + shaper[std::size_t(3 * (i + 1) + c)] * w;
+            }
+        }
+        if (cubeSize != 0) {
+            const int n = cubeSize;
+            int i[3];
+            double w[3];
+            for (int c = 0; c < 3; ++c)
+                w[c] = along(x[std::size_t(c)], cubeLow, cubeHigh, n, i[c]);
+            CubeRgb out{0, 0, 0};
+            for (int dr = 0; dr < 2; ++dr)
+                for (int dg = 0; dg < 2; ++dg)
+                    for (int db = 0; db < 2; ++db) {
+                        const double weight = (dr ? w[0] : 1 - w[0]) * (dg ? w[1] : 1 - w[1]) * (db ? w[2] : 1 - w[2]);
+                        const std::size_t entry = std::size_t(((i[2] + db) * n + i[1] + dg) * n + i[0] + dr);
+                        for (int c = 0; c < 3; ++c)
+                            out[std::size_t(c)] += weight * cube[3 * entry + std::size_t(c)];
+                    }
+            x = out;
+        }
+        for (double& v : x)
+            v = std::min(std::max(v, 0.0), 1.0);
+        return x;
+    }
+};
+
+CubeRgb look(const CubeRgb& x)
+{
+    return {0.9 * std::pow(std::max(x[0], 0.0), 0.8) + 0.05 * x[1] + 0.1, 0.5 * x[1] + 0.5 * x[2] * x[2], 1.05 - 0.7 * x[2] + 0.2 * x[0]};
+}
+
+std::string sixDecimals(double v) { return test::sixDecimals(v); }
+
+// A text and its plain transform: a 3D table of the look over [low, high]
+// (cubeSize 0: none), after a 1D gamma shaper (shaperSize 0: none).
+std::pair<std::string, PlainTransform> authored(int shaperSize, int cubeSize, double low, double high,
+                                                const std::string& rangeLine)
+{
+    PlainTransform t;
+    t.shaperSize = shaperSize;
+    t.cubeSize = cubeSize;
+    std::string head = "TITLE \"mesure\"\n", data;
+    if (shaperSize != 0) {
+        head += "LUT_1D_SIZE " + std::to_string(shaperSize) + "\n";
+        for (int i = 0; i < shaperSize; ++i) {
+            const double v = std::pow(double(i) / (shaperSize - 1), 1 / 2.2);
+            const std::string text = sixDecimals(v);
+            data += text + " " + text + " " + text + "\n";
+            for (int c = 0; c < 3; ++c)
+                t.shaper.push_back(std::stod(text));
+        }
+    }
+    if (cubeSize != 0) {
+        head += "LUT_3D_SIZE " + std::to_string(cubeSize) + "\n";
+        for (int b = 0; b < cubeSize; ++b)
+            for (int g = 0; g < cubeSize; ++g)
+                for (int r = 0; r < cubeSize; ++r) {
+                    const double last = cubeSize - 1;
+                    const CubeRgb in{low + (high - low) * r / last, low + (high - low) * g / last,
+                                     low + (high - low) * b / last};
+                    const CubeRgb out = look(in);
+                    for (int c = 0; c < 3; ++c) {
+                        const std::string text = sixDecimals(out[std::size_t(c)]);
+                        data += text + (c < 2 ? " " : "\n");
+                        t.cube.push_back(std::stod(text));
+                    }
+                }
+    }
+    if (shaperSize != 0 && cubeSize == 0) {
+        t.shaperLow = low;
+        t.shaperHigh = high;
+    } else if (shaperSize == 0) {
+        t.cubeLow = low;
+        t.cubeHigh = high;
+    }
+    return {head + rangeLine + data, t};
+}
+
+// The largest differences, in 8-bit levels, over a grid of 8-bit colours.
+struct Differences {
+    double lattice = 0; // the transform against its own samples on the copy's lattice, interpolated
+    double table = 0;   // the transform against the copy's table as the window reads it, interpolated
+    double window = 0;  // the transform against the window's application of the copy
+    double ideal = 0;   // the window's application of the copy against that of the ideal table
+};
+
+// A table from its entries in file order.
+void fill(LutTable& table, int n, const std::function<TLutValeur(std::uint64_t)>& entry)
+{
+    table.resize(n);
+    for (std::uint64_t k = 0; k < table.entryCount(); ++k)
+        table.inFileOrder(k) = entry(k);
+}
+
+void apply(const TBitmap32& source, const LutTable& table, TBitmap32& out)
+{
+    float coef = 0;
+    AppliqueLut(source, out, table, table.taille(), coef, 1);
+}
+
+Differences measured(const PlainTransform& author, const std::string& copy)
+{
+    LutTable table;
+    std::int32_t taille = 0;
+    EXPECT_EQ(test::readText(copy, table, taille), CubeStatus::Loaded);
+    const int n = taille;
+    PlainTransform copied, sampled;
+    copied.cubeSize = sampled.cubeSize = n;
+    for (std::uint64_t k = 0; k < table.entryCount(); ++k) {
+        for (const std::uint8_t byte : {table.data()[k].r, table.data()[k].v, table.data()[k].b})
+            copied.cube.push_back(byte / 255.0);
+        const double last = n - 1;
+        const CubeRgb value = author({double(k % std::uint64_t(n)) / last, double(k / std::uint64_t(n) % std::uint64_t(n)) / last,
+                                      double(k / std::uint64_t(n) / std::uint64_t(n)) / last});
+        sampled.cube.insert(sampled.cube.end(), value.begin(), value.end());
+    }
+    // The ideal table: the samples stored as the window stores a value, 255 x it truncated.
+    LutTable ideal;
+    fill(ideal, n, [&](std::uint64_t k) {
+        const auto byte = [&](int c) { return std::uint8_t(sampled.cube[3 * k + std::size_t(c)] * 255); };
+        return TLutValeur{byte(0), byte(1), byte(2)};
+    });
+
+    std::vector<int> levels;
+    for (int x = 0; x <= 255; x += 5)
+        levels.push_back(x);
+    const int side = int(levels.size());
+    TBitmap32 source;
+    source.SetSize(side * side, side);
+    for (int b = 0; b < side; ++b)
+        for (int g = 0; g < side; ++g)
+            for (int r = 0; r < side; ++r)
+                source.pixel(g * side + r, b) = couleur32(255, std::uint8_t(levels[std::size_t(r)]),
+                                                          std::uint8_t(levels[std::size_t(g)]),
+                                                          std::uint8_t(levels[std::size_t(b)]));
+    TBitmap32 window, windowIdeal;
+    apply(source, table, window);
+    apply(source, ideal, windowIdeal);
+
+    Differences worst;
+    auto channels = [](TColor32 pixel) {
+        return std::array<double, 3>{double((pixel >> 16) & 0xFF), double((pixel >> 8) & 0xFF), double(pixel & 0xFF)};
+    };
+    for (int b = 0; b < side; ++b)
+        for (int g = 0; g < side; ++g)
+            for (int r = 0; r < side; ++r) {
+                const CubeRgb in{levels[std::size_t(r)] / 255.0, levels[std::size_t(g)] / 255.0,
+                                 levels[std::size_t(b)] / 255.0};
+                const CubeRgb meant = author(in), read = copied(in), lattice = sampled(in);
+                const auto shown = channels(window.pixel(g * side + r, b));
+                const auto shownIdeal = channels(windowIdeal.pixel(g * side + r, b));
+                for (std::size_t c = 0; c < 3; ++c) {
+                    worst.lattice = std::max(worst.lattice, std::abs(lattice[c] - meant[c]) * 255);
+                    worst.table = std::max(worst.table, std::abs(read[c] - meant[c]) * 255);
+                    worst.window = std::max(worst.window, std::abs(shown[c] - meant[c] * 255));
+                    worst.ideal = std::max(worst.ideal, std::abs(shown[c] - shownIdeal[c]));
+                }
+            }
+    return worst;
+}
+
+} // namespace
+
+// The copy holds the author's transform sampled on its lattice, each sample
+// stored as the window stores a value: read by the window and interpolated,
+// it departs from the transform by the error of the lattice and at most one
+// level of the window's truncation; applied by the window, it shows as the
+// ideal table of those samples does, within a level.
+TEST(WindowCopy, ADomainAShaperOrA1DTableAppliesAsTheAuthorsTransform)
+{
+    const struct {
+        const char* name;
+        int shaper, cube;
+        double low, high;
+        const char* range;
+        int size; // --size, 0 when not given
+        int copySize;
+    } cases[] = {
+        {"DOMAIN on a 17 table", 0, 17, -0.2, 1.5, "DOMAIN_MIN -0.2 -0.2 -0.2\nDOMAIN_MAX 1.5 1.5 1.5\n", 0, 17},
+        {"LUT_3D_INPUT_RANGE on a 33 table", 0, 33, 0, 2, "LUT_3D_INPUT_RANGE 0 2\n", 0, 33},
+        {"a gamma shaper then a 33 table", 1024, 33, 0, 1, "", 0, 33},
+        {"a 1D table alone", 4096, 0, 0, 1, "", 0, 33},
+        {"a 1D table alone at --size 65", 4096, 0, 0, 1, "", 65, 65},
+        {"a 1D table over 0..2", 256, 0, 0, 2, "LUT_1D_INPUT_RANGE 0.0 2.0\n", 0, 33},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto [text, author] = authored(c.shaper, c.cube, c.low, c.high, c.range);
+        const AuthorCube cube = readText(text);
+        EXPECT_EQ(cube.copySize(c.size), c.copySize);
+        const std::string copy = copyText(cube, c.size);
+        const CubeCheck check = checkCube(copy);
+        EXPECT_TRUE(check.asMeant()) << describe(check);
+        const Differences worst = measured(author, copy);
+        EXPECT_LE(worst.table, worst.lattice + 1.0);
+        EXPECT_LE(worst.ideal, 1.0);
+        std::printf("%-34s lattice %5.2f  table %5.2f  window %5.2f  against the ideal table %4.1f levels\n", c.name,
+                    worst.lattice, worst.table, worst.window, worst.ideal);
+    }
+}
