@@ -1,6 +1,7 @@
 #include "lut/CubeCheck.h"
 
 #include "common/Error.h"
+#include "lut/AuthorCube.h"
 #include "lut/CubeNumbers.h"
 #include "lut/CubeText.h"
 #include "lut/LutTable.h"
@@ -25,22 +26,6 @@ constexpr std::uint64_t kKeptEntries = std::uint64_t(1) << 27;
 
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\f' || c == '\v'; }
 
-std::vector<std::string_view> tokens(std::string_view text)
-{
-    std::vector<std::string_view> words;
-    std::size_t i = 0;
-    while (i < text.size()) {
-        while (i < text.size() && isBlank(text[i]))
-            ++i;
-        const std::size_t start = i;
-        while (i < text.size() && !isBlank(text[i]))
-            ++i;
-        if (i > start)
-            words.push_back(text.substr(start, i - start));
-    }
-    return words;
-}
-
 bool startsWithBlank(std::string_view text) { return !text.empty() && isBlank(text.front()); }
 bool endsWithBlank(std::string_view text) { return !text.empty() && isBlank(text.back()); }
 
@@ -51,38 +36,6 @@ std::string trimmed(std::string_view text)
     while (!text.empty() && isBlank(text.back()))
         text.remove_suffix(1);
     return std::string(text);
-}
-
-// A number as grading tools write one: optional sign, digits with an optional
-// point (at least one digit), optional exponent.
-bool isNumber(std::string_view token)
-{
-    std::size_t i = 0;
-    if (i < token.size() && (token[i] == '+' || token[i] == '-'))
-        ++i;
-    int digits = 0;
-    bool point = false;
-    for (; i < token.size(); ++i) {
-        if (token[i] >= '0' && token[i] <= '9')
-            ++digits;
-        else if (token[i] == '.' && !point)
-            point = true;
-        else
-            break;
-    }
-    if (digits == 0)
-        return false;
-    if (i < token.size() && (token[i] == 'e' || token[i] == 'E')) {
-        ++i;
-        if (i < token.size() && (token[i] == '+' || token[i] == '-'))
-            ++i;
-        const std::size_t exponentStart = i;
-        while (i < token.size() && token[i] >= '0' && token[i] <= '9')
-            ++i;
-        if (i == exponentStart)
-            return false;
-    }
-    return i == token.size();
 }
 
 // The value the reader's own arithmetic gives the token.
@@ -231,7 +184,7 @@ private:
 
     void keyword(std::string_view kept)
     {
-        const auto words = tokens(kept);
+        const auto words = cube::blankSeparatedWords(kept);
         const std::string_view name = words.front();
         if (name == "LUT_3D_SIZE" && facts_.sizeLine == 0) {
             facts_.sizeLine = lineNumber_;
@@ -266,7 +219,7 @@ private:
             return false;
         std::size_t i = from;
         for (const long double value : expected) {
-            if (!isNumber(words[i]) || numberValue(words[i]) != value)
+            if (!cube::isDecimalNumber(words[i]) || numberValue(words[i]) != value)
                 return false;
             ++i;
         }
@@ -290,9 +243,9 @@ private:
         const TLutValeur readEntry{read[0].value_or(0), read[1].value_or(0), read[2].value_or(0)};
         const bool readFails = !read[0] || !read[1] || !read[2];
 
-        const auto words = tokens(kept);
+        const auto words = cube::blankSeparatedWords(kept);
         const bool threeNumbers =
-            !truncated && words.size() == 3 && std::all_of(words.begin(), words.end(), isNumber);
+            !truncated && words.size() == 3 && std::all_of(words.begin(), words.end(), cube::isDecimalNumber);
         TLutValeur meant = readEntry;
         if (!threeNumbers) {
             if (readAsData)
@@ -448,7 +401,7 @@ private:
             return;
         const auto line = static_cast<unsigned long long>(facts_.firstData);
         std::string text;
-        const auto words = tokens(facts_.firstDataText);
+        const auto words = cube::blankSeparatedWords(facts_.firstDataText);
         if (facts_.firstData > kHeadLines)
             text = formatted("ligne %llu : la première ligne de données est au-delà de la ligne 20", line);
         else if (startsWithBlank(facts_.firstDataText))
