@@ -490,7 +490,7 @@ AuthorCube readAuthorCubeFile(const std::string& path)
     std::ifstream in;
     if (error == 0)
         in.open(path, std::ios::binary);
-    if (!in)
+    if (error != 0 || !in)
         throw Error(std::string(lutmsg::kCannotOpen) + " \"" + path + "\". " + std::strerror(error ? error : errno));
     return readAuthorCube(in);
 }

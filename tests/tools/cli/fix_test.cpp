@@ -81,6 +81,14 @@ TEST_F(FixCommand, OneFileToAFileAndItsSize)
     EXPECT_EQ(text.substr(0, 30), "LUT_3D_SIZE 5\nTITLE \"courbe\"\n0");
     EXPECT_TRUE(checkCubeFile(copy).asMeant());
 
+    // No file: nothing written.
+    const auto absent = fix({folder.file("absent.cube"), "-o", folder.file("rien.cube")});
+    EXPECT_EQ(absent.status, 1);
+    EXPECT_EQ(absent.err.find("teintelle-cli fix: " + folder.file("absent.cube") + " : Impossible d'ouvrir le fichier"),
+              0u)
+        << absent.err;
+    EXPECT_FALSE(std::filesystem::exists(folder.file("rien.cube")));
+
     // The original is never the copy, even with --force.
     const auto over = fix({oneD, "-o", oneD, "--force"});
     EXPECT_EQ(over.status, 1);
