@@ -137,6 +137,13 @@ int main(int argc, char** argv)
     }
     outputRoot = argv[1];
     cubeSeeds();
+    // fix reads the same files, and the forms only the author's reading takes.
+    fs::copy(outputRoot / "fuzz_cube", outputRoot / "fuzz_cube_fix",
+             fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+    seed("fuzz_cube_fix", "shaper", std::string("TITLE \"s\"\nLUT_1D_SIZE 3\nLUT_3D_SIZE 2\nLUT_1D_INPUT_RANGE 0 2\n"
+                                                "0 0 0\n0.25 .5 1.\n1 1 1\n0 0 0\n1 0 0\n0 1 0\n1 1 0\n0 0 1\n"
+                                                "1 0 1\n0 1 1\n1\t1\t1\n"));
+    seed("fuzz_cube_fix", "oned", std::string("LUT_1D_SIZE 2\r\nDOMAIN_MIN -1 -1 -1\r\n# c\r\n0 0 0\r\n\r\n1e0 1 +1\r\n"));
     settingsSeeds();
     photoSeeds();
     geometrySeeds();

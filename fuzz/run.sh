@@ -14,7 +14,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:?usage: fuzz/run.sh SECONDS [TARGET...]}
 shift
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_cube fuzz_settings fuzz_photo_file fuzz_jpeg_quarter fuzz_jpeg_full fuzz_view_geometry)
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_cube fuzz_cube_fix fuzz_settings fuzz_photo_file fuzz_jpeg_quarter fuzz_jpeg_full fuzz_view_geometry)
 
 if [ "${TEINTELLE_FUZZ_BUILT:-0}" != 1 ]; then
   cmake --preset fuzz >/dev/null
