@@ -16,7 +16,7 @@ namespace {
 
 class Silent final : public CubeReadObserver {
 public:
-    void head(const CubeHead&) override {}
+    void head(const CubeSearches&) override {}
     void line(const CubeLine&) override {}
     void tail(const CubeTail&) override {}
 };

@@ -453,7 +453,7 @@ int AuthorCube::copySize(int requested) const
 
 void AuthorCube::writeWindowCopy(int size, const std::function<void(std::string_view)>& sink) const
 {
-    cube::CubeHead head;
+    cube::CubeHeadLines head;
     if (!title.empty())
         head.afterSize.push_back("TITLE \"" + printableTitle(title) + "\"");
     const bool asIs = windowReadsAsIs(size);

@@ -122,7 +122,7 @@ LineKind classify(std::string_view text)
 // What the check learns from one reading of the text: the reader's decisions
 // and, line by line, the author's reading of the same lines.
 struct Facts {
-    CubeHead reader;                 // the reader's size line and data start
+    CubeSearches reader;                 // the reader's size line and data start
     std::uint64_t dataBeforeStart = 0; // the author's data lines before the reader's start
 
     std::uint64_t sizeLine = 0; // the author's LUT_3D_SIZE line
@@ -154,7 +154,7 @@ class FactCollector final : public CubeReadObserver {
 public:
     const Facts& facts() const { return facts_; }
 
-    void head(const CubeHead& head) override { facts_.reader = head; }
+    void head(const CubeSearches& head) override { facts_.reader = head; }
 
     void line(const CubeLine& line) override
     {

@@ -360,7 +360,7 @@ private:
             bool complete = true;
             const int sizeLine = firstMatch([](const HeadLine& line) { return line.hasKeyword; }, complete);
             const int dataLine = firstMatch([](const HeadLine& line) { return line.beginsWithZeroDot(); }, complete);
-            watch_.observer->head(CubeHead{sizeLine + 1, dataLine + 1});
+            watch_.observer->head(CubeSearches{sizeLine + 1, dataLine + 1});
             for (int i = 0; i < headCount_; ++i) {
                 const auto& text = watch_.headText[std::size_t(i)];
                 watch_.observer->line(CubeLine{std::uint64_t(i + 1), text, watch_.headTruncated[std::size_t(i)],

@@ -31,8 +31,8 @@ std::string_view structureMessage(CubeStatus status);
 // for the list, range, memory, floating-point and read errors.
 CubeStatus readCube(std::istream& in, LutTable& table, std::int32_t& tailleTableLut);
 
-// What the reader decided in the head of a text.
-struct CubeHead {
+// What the two searches of the head found.
+struct CubeSearches {
     int sizeLine = 0;  // the line taken as the size line (1 to 20), 0 when none
     int dataStart = 0; // the first of lines 1 to 20 beginning with "0.", 0 when none; the
                        // data start when a size was read (the search runs only then)
@@ -62,7 +62,7 @@ struct CubeTail {
 // throws; its result, the table and the size are the same as without one.
 class CubeReadObserver {
 public:
-    virtual void head(const CubeHead& head) = 0; // once, before the first line
+    virtual void head(const CubeSearches& head) = 0; // once, before the first line
     virtual void line(const CubeLine& line) = 0; // every line, in order
     virtual void tail(const CubeTail& tail) = 0; // once at the end, before an error is raised
 

@@ -24,7 +24,7 @@ void appendValue(std::string& out, std::int32_t micro)
 
 std::int32_t micros(double value) { return std::int32_t(std::lround(std::clamp(value, 0.0, 1.0) * 1e6)); }
 
-void writeCube(const CubeHead& head, int n, const std::function<Micros(int r, int g, int b)>& entry,
+void writeCube(const CubeHeadLines& head, int n, const std::function<Micros(int r, int g, int b)>& entry,
                const std::function<void(std::string_view)>& sink)
 {
     std::string out;
@@ -59,7 +59,7 @@ void writeCube(const CubeHead& head, int n, const std::function<Micros(int r, in
     sink(out);
 }
 
-std::string cubeText(const CubeHead& head, int n, const std::function<Micros(int r, int g, int b)>& entry)
+std::string cubeText(const CubeHeadLines& head, int n, const std::function<Micros(int r, int g, int b)>& entry)
 {
     std::string text;
     text.reserve(std::size_t(n) * std::size_t(n) * std::size_t(n) * 27 + 128);

@@ -19,7 +19,7 @@ std::int32_t micros(double value);
 // What comes before the data: lines written before the size line, then the
 // size line "LUT_3D_SIZE N", then lines written after it. No line of them
 // may begin with "0.", which the window takes for the first data line.
-struct CubeHead {
+struct CubeHeadLines {
     std::vector<std::string> beforeSize;
     std::vector<std::string> afterSize;
 };
@@ -30,10 +30,10 @@ struct CubeHead {
 // line. The first data line must begin with "0." for the window to find it:
 // a first red of 1 is written "0.1e1", which reads as 1 exactly. The text
 // goes to sink in pieces of at most a few hundred kilobytes.
-void writeCube(const CubeHead& head, int n, const std::function<Micros(int r, int g, int b)>& entry,
+void writeCube(const CubeHeadLines& head, int n, const std::function<Micros(int r, int g, int b)>& entry,
                const std::function<void(std::string_view)>& sink);
 
 // The same text in a string.
-std::string cubeText(const CubeHead& head, int n, const std::function<Micros(int r, int g, int b)>& entry);
+std::string cubeText(const CubeHeadLines& head, int n, const std::function<Micros(int r, int g, int b)>& entry);
 
 } // namespace teintelle::cube

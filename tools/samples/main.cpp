@@ -39,7 +39,7 @@ void writeFile(const fs::path& path, std::string_view bytes)
 // comment, TITLE, LUT_3D_SIZE, a blank line, then the n^3 entries.
 std::string cubeText(const Look& look, int n)
 {
-    const teintelle::cube::CubeHead head{{"# Teintelle sample effect", "TITLE \"" + std::string(look.title) + "\""},
+    const teintelle::cube::CubeHeadLines head{{"# Teintelle sample effect", "TITLE \"" + std::string(look.title) + "\""},
                                          {""}};
     return teintelle::cube::cubeText(head, n, [&look, n](int r, int g, int b) {
         const Rgb output = look.apply({double(r) / (n - 1), double(g) / (n - 1), double(b) / (n - 1)});

@@ -375,7 +375,7 @@ namespace {
 // Everything the reader tells an observer, and in which order.
 class Told final : public CubeReadObserver {
 public:
-    void head(const CubeHead& head) override
+    void head(const CubeSearches& head) override
     {
         order += 'h';
         told.head = head;
@@ -395,7 +395,7 @@ public:
     }
 
     struct {
-        CubeHead head;
+        CubeSearches head;
         CubeTail tail;
     } told;
     std::string order;
@@ -438,7 +438,7 @@ Outcome readWith(const std::string& text, Told* told)
 struct ObservedCase {
     const char* name;
     std::string text;
-    CubeHead head;
+    CubeSearches head;
     CubeTail tail;
     std::uint64_t lines;
 };
