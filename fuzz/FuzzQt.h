@@ -36,6 +36,9 @@ inline void startQt()
     static char name[] = "teintelle-fuzz";
     static char* argv[] = {name, nullptr};
     static QGuiApplication application(argc, argv);
+    // Qt's readers warn about every malformed file, millions of lines in a
+    // campaign; the decoders report a failure by their own messages.
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
     // The font database is filled on the first text drawn: here, once.
     QImage warmUp(8, 8, QImage::Format_ARGB32_Premultiplied);
     QPainter(&warmUp).drawText(0, 8, "Ab");
