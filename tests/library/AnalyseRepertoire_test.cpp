@@ -112,8 +112,11 @@ TEST(AnalyseRepertoire, ListsArchiveOnlyFilesWhoseNameHoldsCubeAndEveryFolder)
     tree.file("films.cube/f.cube");
     tree.folder(".cache");       // a dot name: skipped with all below it
     tree.file(".cache/h.cube");
-    tree.folder("lecture", 0555); // read-only folder: listed and scanned
+    tree.folder("lecture");
     tree.file("lecture/l.cube");
+    // A read-only folder is listed and scanned. Only root may write into it,
+    // so it is made read-only once it holds its file.
+    ASSERT_EQ(::chmod(tree.path("lecture").c_str(), 0555), 0);
     tree.folder("vide");
     tree.folder("sans");
     tree.folder("sans/effet");
