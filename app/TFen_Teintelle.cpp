@@ -274,6 +274,19 @@ void TFen_Teintelle::resizeEvent(QResizeEvent* event)
     layoutPanels();
 }
 
+void TFen_Teintelle::showEvent(QShowEvent* event)
+{
+    closing_ = false;
+    QWidget::showEvent(event);
+}
+
+void TFen_Teintelle::closeEvent(QCloseEvent* event)
+{
+    // A scan under way stops at its next check.
+    closing_ = true;
+    QWidget::closeEvent(event);
+}
+
 void TFen_Teintelle::layoutPanels()
 {
     const int above = height() - kBottomBarHeight;
