@@ -64,7 +64,7 @@ TEST(AssignDecodedPicture, MetafileAlphaComesFromTheTwoBackgrounds)
     picture.kind = PictureKind::Metafile;
     picture.width = 4;
     picture.height = 1;
-    picture.render = [](TBitmap32& canvas) {
+    picture.render = [](TBitmap32& canvas, std::int32_t) {
         canvas.pixel(1, 0) = 0xFF00FF00u;
         canvas.pixel(2, 0) = 0xFFFF0000u;
         const TColor32 under = canvas.pixel(3, 0);
