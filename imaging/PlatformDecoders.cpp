@@ -73,8 +73,10 @@ void prepare(QImageReader& reader, const RasterFile& file)
 }
 
 // The rows of a picture widened to straight 32-bit pixels a band at a time,
-// so that no second picture of the whole size is made.
-constexpr int kBandPixels = 1 << 22;
+// so that no second picture of the whole size is made. Bands this small
+// also keep Qt's conversion on this thread (it shares larger ones out to its
+// thread pool).
+constexpr int kBandPixels = 1 << 16;
 
 void widenInto(const QImage& image, std::uint8_t* block)
 {
