@@ -72,6 +72,35 @@ std::vector<std::uint8_t> bmp32WithAlphaMask(int width, int height)
     return b;
 }
 
+// An uncompressed BMP of 8 or 1 bits per pixel, stored top row first: the
+// reader's picture is narrower than the surface. Index of (x, y): see below.
+int paletteIndex(int x, int y, int bitCount) { return bitCount == 1 ? (x ^ y) & 1 : (x * 7 + y * 13) % 251; }
+TColor32 paletteColour(int i) { return 0xFF000000u | (std::uint32_t(i) << 16) | (std::uint32_t(255 - i) << 8) | std::uint32_t(i / 2); }
+
+std::vector<std::uint8_t> paletteBmp(int width, int height, int bitCount)
+{
+    const int colours = 1 << bitCount;
+    auto b = bmpHeader(width, -height, bitCount);
+    put32(b, 10, std::uint32_t(54 + 4 * colours));
+    put32(b, 46, std::uint32_t(colours));
+    for (int i = 0; i < colours; ++i)
+        for (int k = 0; k < 4; ++k)
+            b.push_back(k == 3 ? 0 : std::uint8_t(paletteColour(i) >> (8 * k)));
+    const int rowBytes = (width * bitCount + 31) / 32 * 4;
+    for (int y = 0; y < height; ++y) {
+        std::vector<std::uint8_t> row(std::size_t(rowBytes), 0);
+        for (int x = 0; x < width; ++x) {
+            if (bitCount == 8)
+                row[std::size_t(x)] = std::uint8_t(paletteIndex(x, y, 8));
+            else
+                row[std::size_t(x / 8)] |= std::uint8_t(paletteIndex(x, y, 1) << (7 - x % 8));
+        }
+        b.insert(b.end(), row.begin(), row.end());
+    }
+    put32(b, 2, std::uint32_t(b.size()));
+    return b;
+}
+
 // An 8-bit run-length BMP of side x side pixels whose data ends at once:
 // about a kilobyte for a picture as large as a surface.
 std::vector<std::uint8_t> emptyRle8Bmp(std::int32_t side)
@@ -256,6 +285,35 @@ private slots:
                     QCOMPARE(got, expected);
                 }
             }
+    }
+
+    void narrowBitmapsBecomeTheirColours_data()
+    {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("height");
+        QTest::addColumn<int>("bitCount");
+        // Rows padded to whole words, in one band or in several.
+        QTest::newRow("8-bit small") << 7 << 5 << 8;
+        QTest::newRow("8-bit, several bands") << 301 << 500 << 8;
+        QTest::newRow("1-bit small") << 9 << 3 << 1;
+        QTest::newRow("1-bit, several bands") << 333 << 401 << 1;
+    }
+
+    void narrowBitmapsBecomeTheirColours()
+    {
+        QFETCH(int, width);
+        QFETCH(int, height);
+        QFETCH(int, bitCount);
+        TempFolder folder;
+        TBitmap32 surface;
+        QCOMPARE(loadError(folder.write("p.bmp", paletteBmp(width, height, bitCount)), surface), QString());
+        QCOMPARE(surface.Width(), width);
+        QCOMPARE(surface.Height(), height);
+        int wrong = 0;
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                wrong += surface.pixel(x, y) != paletteColour(paletteIndex(x, y, bitCount));
+        QCOMPARE(wrong, 0);
     }
 
     void iconWithoutAlphaIsRedoneAsAMetafile()
