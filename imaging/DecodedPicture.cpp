@@ -43,7 +43,8 @@ void drawOver(TBitmap32& canvas, const DecodedPicture& picture, std::int32_t top
         return;
     }
     const std::size_t first = std::size_t(top) * std::size_t(canvas.Width());
-    const std::size_t n = picture.pixels.size() > first ? std::min(pixelCount(canvas), picture.pixels.size() - first) : 0;
+    const std::size_t n =
+        picture.pixels.size() > first ? std::min(pixelCount(canvas), picture.pixels.size() - first) : 0;
     for (std::size_t i = 0; i < n; ++i)
         canvas.Bits()[i] = over(picture.pixels[first + i], canvas.Bits()[i]);
 }
@@ -65,6 +66,8 @@ void copyPixels(TBitmap32& canvas, const DecodedPicture& picture, TColor32 fillV
     std::copy_n(picture.pixels.begin(), n, canvas.Bits());
 }
 
+// The picture over the background the canvas is filled with; one decoded
+// into the canvas is composited there, pixel by pixel.
 void compositeOver(TBitmap32& canvas, const DecodedPicture& picture, TColor32 background)
 {
     if (!picture.decodeInto) {

@@ -87,9 +87,10 @@ void widenInto(const QImage& image, std::uint8_t* block)
         const int rows = std::min(bandRows, image.height() - top);
         QImage band(image.constScanLine(top), width, rows, image.bytesPerLine(), image.format());
         band.setColorTable(image.colorTable());
+        // The same memory again when the rows were ARGB32 in the block already.
         const QImage argb = band.convertToFormat(QImage::Format_ARGB32);
         for (int y = 0; y < rows; ++y)
-            std::memcpy(block + std::size_t(top + y) * rowBytes, argb.constScanLine(y), rowBytes);
+            std::memmove(block + std::size_t(top + y) * rowBytes, argb.constScanLine(y), rowBytes);
     }
 }
 

@@ -73,9 +73,14 @@ std::vector<std::uint8_t> bmp32WithAlphaMask(int width, int height)
 }
 
 // An uncompressed BMP of 8 or 1 bits per pixel, stored top row first: the
-// reader's picture is narrower than the surface. Index of (x, y): see below.
+// reader's picture is narrower than the surface. Each pixel's palette index
+// and that entry's colour are the two functions below.
 int paletteIndex(int x, int y, int bitCount) { return bitCount == 1 ? (x ^ y) & 1 : (x * 7 + y * 13) % 251; }
-TColor32 paletteColour(int i) { return 0xFF000000u | (std::uint32_t(i) << 16) | (std::uint32_t(255 - i) << 8) | std::uint32_t(i / 2); }
+
+TColor32 paletteColour(int i)
+{
+    return 0xFF000000u | (std::uint32_t(i) << 16) | (std::uint32_t(255 - i) << 8) | std::uint32_t(i / 2);
+}
 
 std::vector<std::uint8_t> paletteBmp(int width, int height, int bitCount)
 {
