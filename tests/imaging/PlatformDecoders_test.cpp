@@ -167,6 +167,7 @@ std::vector<std::uint8_t> blackDeflateTiff(std::uint32_t side)
     return b;
 }
 
+#if !defined(__SANITIZE_ADDRESS__)
 // LoadFromFile in a child process held to `limit` bytes of address space:
 // the error it ended with, "" for none, or what else became of it.
 QString loadUnderAddressLimit(const std::string& path, rlim_t limit, QSize& size)
@@ -209,6 +210,7 @@ QString loadUnderAddressLimit(const std::string& path, rlim_t limit, QSize& size
     size = QSize(sides[0].toInt(), sides[1].toInt());
     return {};
 }
+#endif
 
 QString loadError(const std::string& path, TBitmap32& surface)
 {
@@ -395,7 +397,6 @@ private slots:
         QVERIFY2(error.startsWith("Impossible de décoder l'image ("), qPrintable(error));
     }
 
-#if !defined(__SANITIZE_ADDRESS__)
     void tinyFilesOfHugePictures_data()
     {
         QTest::addColumn<QString>("name");
@@ -419,6 +420,9 @@ private slots:
 
     void tinyFilesOfHugePictures()
     {
+#if defined(__SANITIZE_ADDRESS__)
+        QSKIP("the address sanitizer reserves more address space than the limit");
+#else
         // A surface of 11585 x 11585 takes 512 MiB; under 1 GiB of address
         // space no picture of the decoder's own may come on top of it.
         QFETCH(QString, name);
@@ -430,8 +434,8 @@ private slots:
         QCOMPARE(loadUnderAddressLimit(path, rlim_t(1) << 30, size), error);
         if (error.isEmpty())
             QCOMPARE(size, QSize(11585, 11585));
-    }
 #endif
+    }
 
     void hugeBmpGivesTheSurfaceMemoryError()
     {
