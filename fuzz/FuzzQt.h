@@ -13,15 +13,6 @@
 
 #include <cstdlib>
 
-// libemf2svg (1.1.0) leaks a few bytes of each conversion inside the library.
-// MetafileToSvg.cpp hands the leak checker that suppression only where
-// __SANITIZE_ADDRESS__ is defined, which gcc does and clang 14 does not; this
-// weak copy stands in for it here and gives way to it wherever it is built.
-extern "C" __attribute__((weak)) const char* __lsan_default_suppressions()
-{
-    return "leak:libemf2svg.so\n";
-}
-
 namespace teintelle::fuzz {
 
 inline void startQt()
