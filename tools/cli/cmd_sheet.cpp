@@ -220,7 +220,15 @@ int makeSheet(const SheetRequest& arguments)
         return kMissing;
     }
     // The effects are read while the photo decodes.
-    const std::vector<SheetEffect> effects = effectsOfFolder(arguments.folder);
+    std::vector<SheetEffect> effects;
+    try {
+        effects = effectsOfFolder(arguments.folder);
+    } catch (const Error& error) {
+        // The scan passed its budget of nodes, as the window's tree would.
+        std::fprintf(stderr, "teintelle-cli sheet: « %s » : %s (plus de %zu éléments)\n", arguments.folder.c_str(),
+                     error.what(), kScanNodeBudget);
+        return kNotAvailable;
+    }
     SheetCell photoCell;
     SheetRenderer renderer(effects);
     TBitmap32 source; // the small view's surface

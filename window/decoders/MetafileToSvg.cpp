@@ -1,6 +1,7 @@
 #include "window/decoders/MetafileToSvg.h"
 
 #include "common/Error.h"
+#include "imaging/TBitmap32.h"
 
 #include <algorithm>
 #include <cmath>
@@ -11,6 +12,14 @@
 #include <libwmf/svg.h>
 
 #if defined(__SANITIZE_ADDRESS__)
+#define TEINTELLE_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) // clang says so this way only
+#define TEINTELLE_ADDRESS_SANITIZER 1
+#endif
+#endif
+
+#if defined(TEINTELLE_ADDRESS_SANITIZER)
 // libemf2svg (1.1.0) leaks a few bytes of each conversion inside the library;
 // nothing this program can free. Keep the leak checker on everything else.
 extern "C" const char* __lsan_default_suppressions() { return "leak:libemf2svg.so\n"; }
@@ -40,6 +49,28 @@ std::int32_t toPixels(double length)
     return rounded < 0 ? 0 : rounded > 2147483647.0 ? 2147483647 : std::int32_t(rounded);
 }
 
+// A picture no surface can hold is refused before the library plays it.
+void checkSize(const MetafileSvg& result)
+{
+    if (std::int64_t(result.width) * result.height > TBitmap32::kMaxPixels)
+        throw Error(TBitmap32::kMemoryError);
+}
+
+// The library allocates the header's largest record (in 16-bit words, after
+// the placeable header) before it reads any record, so 120 bytes could ask
+// for gigabytes. No record is larger than the file: the field is bounded by
+// it, which changes nothing for a metafile whose header is true.
+void boundLargestRecord(std::vector<std::uint8_t>& metafile)
+{
+    constexpr std::size_t kLargestRecordAt = 22 + 12;
+    const std::uint32_t words = std::uint32_t(le32s(metafile, kLargestRecordAt));
+    const std::uint32_t fileWords = std::uint32_t(std::min<std::size_t>((metafile.size() - 22) / 2, 0x7FFFFFFFu));
+    if (words <= fileWords)
+        return;
+    for (std::size_t i = 0; i < 4; ++i)
+        metafile[kLargestRecordAt + i] = std::uint8_t(fileWords >> (8 * i));
+}
+
 } // namespace
 
 MetafileSvg windowsMetafileToSvg(const std::vector<std::uint8_t>& bytes)
@@ -58,6 +89,7 @@ MetafileSvg windowsMetafileToSvg(const std::vector<std::uint8_t>& bytes)
     MetafileSvg result;
     result.width = toPixels(std::abs(right - left) * kPixelsPerInch / unitsPerInch);
     result.height = toPixels(std::abs(bottom - top) * kPixelsPerInch / unitsPerInch);
+    checkSize(result);
 
     wmfAPI* api = nullptr;
     wmfAPI_Options options{};
@@ -69,6 +101,7 @@ MetafileSvg windowsMetafileToSvg(const std::vector<std::uint8_t>& bytes)
         throw Error(kInvalidMetafile);
     }
     std::vector<std::uint8_t> input = bytes; // the library wants a writable block
+    boundLargestRecord(input);
     wmfD_Rect box{};
     bool ok = wmf_mem_open(api, input.data(), long(input.size())) == wmf_E_None
            && wmf_scan(api, 0, &box) == wmf_E_None;
@@ -111,6 +144,7 @@ MetafileSvg enhancedMetafileToSvg(const std::vector<std::uint8_t>& bytes)
     MetafileSvg result;
     result.width = toPixels(std::abs(double(le32s(bytes, 32)) - le32s(bytes, 24)) * kPixelsPerInch / hundredthsPerInch);
     result.height = toPixels(std::abs(double(le32s(bytes, 36)) - le32s(bytes, 28)) * kPixelsPerInch / hundredthsPerInch);
+    checkSize(result);
 
     std::vector<char> input(bytes.begin(), bytes.end());
     generatorOptions options{};
