@@ -306,8 +306,11 @@ private:
             startData();
         }
         if (shaperStored_ < shaperEntries_ || cubeStored_ < cubeEntries_)
-            fail(lineNumber_, "fin du fichier après " + std::to_string(shaperStored_ + cubeStored_)
-                                  + " entrées : " + expectation());
+        {
+            const std::uint64_t stored = shaperStored_ + cubeStored_;
+            fail(lineNumber_, "fin du fichier après " + std::to_string(stored) + (stored == 1 ? " entrée : " : " entrées : ")
+                                  + expectation());
+        }
         AuthorCube cube;
         cube.title = std::move(title_);
         cube.shaper = std::move(shaper_.table);

@@ -53,7 +53,7 @@ TEST_F(FixCommand, AFolderOfCopiesWithOneBadFileAmongThem)
                            files[1] + " -> " + out + "/tabs.cube : taille 2 ; corrigé : les séparateurs\n" + files[3] +
                            " -> " + out + "/resolve.cube : taille 2 ; corrigé : la table 1D d'entrée, le début des"
                                           " données, le nombre de lignes de données\n");
-    EXPECT_EQ(run.err, "teintelle-cli fix: " + files[2] + " : ligne 2 : fin du fichier après 1 entrées : le fichier en"
+    EXPECT_EQ(run.err, "teintelle-cli fix: " + files[2] + " : ligne 2 : fin du fichier après 1 entrée : le fichier en"
                                                           " déclare 8 entrées 3D (2³)\n");
     for (const char* name : {"entiers.cube", "tabs.cube", "resolve.cube"}) {
         const CubeCheck check = checkCubeFile(out + "/" + name);
