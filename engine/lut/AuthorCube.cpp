@@ -305,12 +305,10 @@ private:
                 fail(std::max<std::uint64_t>(lineNumber_, 1), "fin du fichier sans LUT_3D_SIZE ni LUT_1D_SIZE");
             startData();
         }
+        const std::uint64_t stored = shaperStored_ + cubeStored_;
         if (shaperStored_ < shaperEntries_ || cubeStored_ < cubeEntries_)
-        {
-            const std::uint64_t stored = shaperStored_ + cubeStored_;
-            fail(lineNumber_, "fin du fichier après " + std::to_string(stored) + (stored == 1 ? " entrée : " : " entrées : ")
-                                  + expectation());
-        }
+            fail(lineNumber_, "fin du fichier après " + std::to_string(stored)
+                                  + (stored == 1 ? " entrée : " : " entrées : ") + expectation());
         AuthorCube cube;
         cube.title = std::move(title_);
         cube.shaper = std::move(shaper_.table);
