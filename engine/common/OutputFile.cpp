@@ -42,36 +42,45 @@ OutputFile::OutputFile(const std::string& path) : path_(path)
         const bool exists = ::stat(path.c_str(), &info) == 0;
         if (!exists && errno != ENOENT)
             fail(errno);
-        if (exists && !S_ISREG(info.st_mode)) {
-            file_ = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_NOCTTY | O_CLOEXEC);
-            if (file_ < 0)
-                fail(errno);
-            return;
-        }
-        std::string target = path;
-        if (exists) {
-            // The rename would replace a file that a plain open may not write.
-            if (::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0)
-                fail(errno);
-            keepOwner_ = true;
-            mode_ = info.st_mode & 07777;
-            owner_ = info.st_uid;
-            group_ = info.st_gid;
-            target = throughLinks(path);
-        }
-        const std::size_t slash = target.rfind('/');
-        name_ = slash == std::string::npos ? target : target.substr(slash + 1);
-        if (name_.empty())
-            fail(EISDIR);
-        const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
-        folder_ = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (folder_ < 0)
-            fail(errno);
-        createTemporary(name_);
+        if (exists && !S_ISREG(info.st_mode))
+            openDirectly();
+        else
+            openBeside(exists ? &info : nullptr);
     } catch (...) {
         release();
         throw;
     }
+}
+
+void OutputFile::openDirectly()
+{
+    file_ = ::open(path_.c_str(), O_WRONLY | O_TRUNC | O_NOCTTY | O_CLOEXEC);
+    if (file_ < 0)
+        fail(errno);
+}
+
+void OutputFile::openBeside(const struct stat* existing)
+{
+    std::string target = path_;
+    if (existing != nullptr) {
+        // The rename would replace a file that a plain open may not write.
+        if (::faccessat(AT_FDCWD, path_.c_str(), W_OK, AT_EACCESS) != 0)
+            fail(errno);
+        keepOwner_ = true;
+        mode_ = existing->st_mode & 07777;
+        owner_ = existing->st_uid;
+        group_ = existing->st_gid;
+        target = throughLinks(path_);
+    }
+    const std::size_t slash = target.rfind('/');
+    name_ = slash == std::string::npos ? target : target.substr(slash + 1);
+    if (name_.empty())
+        fail(EISDIR);
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
+    folder_ = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder_ < 0)
+        fail(errno);
+    createTemporary(name_);
 }
 
 OutputFile::~OutputFile()

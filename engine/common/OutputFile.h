@@ -7,14 +7,15 @@
 // The final file has the mode a plain open would give it: 0666 less the
 // umask for a new file; an existing file keeps its permission bits and,
 // where the system allows it, its owner and group (its other hard links go
-// on naming the old content). An existing file that we
-// may not write is refused, as a plain open refuses it. A path that names a
-// symbolic link to a file replaces the file the link points to. A path that
-// names something other than a file (a terminal, a pipe, /dev/stdout) is
-// written directly: there is nothing there to keep.
+// on naming the old content). An existing file that we may not write is
+// refused, as a plain open refuses it. A path that names a symbolic link to
+// a file replaces the file the link points to. A path that names something
+// other than a file (a terminal, a pipe, /dev/stdout) is written directly:
+// there is nothing there to keep.
 
 #include <cstddef>
 #include <string>
+#include <sys/stat.h>
 #include <sys/types.h>
 
 namespace teintelle {
@@ -40,8 +41,10 @@ public:
 
 private:
     [[noreturn]] void fail(int error) const;
-    void release(); // the descriptors closed, the temporary removed unless committed
+    void openDirectly();
+    void openBeside(const struct stat* existing); // existing: the file there, or null
     void createTemporary(const std::string& name);
+    void release(); // the descriptors closed, the temporary removed unless committed
 
     std::string path_;      // as the caller named it, for messages
     int folder_ = -1;       // the destination's folder
