@@ -1,6 +1,6 @@
 #include "common/OutputFile.h"
 
-#include "app/settings/SettingsTestFiles.h"
+#include "settings/SettingsTestFiles.h"
 #include "common/Error.h"
 
 #include <gtest/gtest.h>
