@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <mutex>
 
 namespace teintelle {
 
@@ -181,7 +182,54 @@ DecodedPicture decodeEnhancedMetafile(const std::string& path)
     return fromSvg(enhancedMetafileToSvg(readPictureFile(path)));
 }
 
+DecodedPicture decodePng(const std::string& path)
+{
+    return fromImage(readRaster(asByteArray(readPictureFile(path)), "png", false), PictureKind::Tiff);
+}
+
+DecodedPicture decodeWebp(const std::string& path)
+{
+    return fromImage(readRaster(asByteArray(readPictureFile(path)), "webp", false), PictureKind::Tiff);
+}
+
+std::mutex& metafileLock()
+{
+    static std::mutex lock;
+    return lock;
+}
+
+// A metafile's conversion and every drawing of it under the one lock.
+PictureDecoder oneAtATime(DecodedPicture (*decode)(const std::string&))
+{
+    return [decode](const std::string& path) {
+        std::unique_lock<std::mutex> hold(metafileLock());
+        DecodedPicture picture = decode(path);
+        hold.unlock();
+        if (picture.render) {
+            picture.render = [render = std::move(picture.render)](TBitmap32& canvas) {
+                const std::lock_guard<std::mutex> drawing(metafileLock());
+                render(canvas);
+            };
+        }
+        return picture;
+    };
+}
+
 } // namespace
+
+PhotoReaders platformPhotoReaders()
+{
+    PhotoReaders readers;
+    readers.bitmap = decodeBitmap;
+    readers.icon = decodeIcon;
+    readers.tiff = decodeTiff;
+    readers.windowsMetafile = oneAtATime(decodeWindowsMetafile);
+    readers.enhancedMetafile = oneAtATime(decodeEnhancedMetafile);
+    // Photos with transparency are composited over white, as a TIFF is.
+    readers.png = decodePng;
+    readers.webp = decodeWebp;
+    return readers;
+}
 
 void installPlatformDecoders()
 {
