@@ -161,6 +161,7 @@ void TFen_Teintelle::EnregistrerPhotoAvecEffet()
     ExportOptions options;
     options.format = *format;
     options.overwrite = true; // the save dialog asked before replacing a file
+    options.overlap = true;
     options.progress = [this](double fraction) {
         QMetaObject::invokeMethod(
             this, [this, fraction] { if (exportProgress_ != nullptr) exportProgress_->setValue(int(fraction * 100)); },

@@ -12,8 +12,12 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
+#include <exception>
+#include <mutex>
 #include <new>
+#include <thread>
 #include <vector>
 
 #include <sys/stat.h>
@@ -151,6 +155,77 @@ private:
     std::array<std::int16_t, 511> steps_{};
 };
 
+struct Band {
+    std::vector<TColor32> original, graded;
+    const TColor32* result = nullptr;
+    std::int32_t rows = 0;
+};
+
+// Bands made on a second thread and written on this one, a few ahead. A
+// failure on either side stops both; the first one is rethrown here.
+template <typename Produce, typename Consume>
+void runOverlapped(std::int32_t height, std::int32_t band, Produce& produce, Consume& consume)
+{
+    constexpr std::size_t kSlots = 3;
+    std::array<Band, kSlots> slots;
+    std::mutex lock;
+    std::condition_variable changed;
+    std::size_t made = 0, written = 0; // bands, counted from the first
+    bool stop = false;
+    std::exception_ptr producerFailure;
+    const std::size_t total = std::size_t((height + band - 1) / band);
+
+    std::thread producer([&] {
+        try {
+            for (std::size_t i = 0; i < total; ++i) {
+                {
+                    std::unique_lock<std::mutex> hold(lock);
+                    changed.wait(hold, [&] { return stop || i - written < kSlots; });
+                    if (stop)
+                        return;
+                }
+                produce(slots[i % kSlots], std::int32_t(i) * band);
+                const std::lock_guard<std::mutex> hold(lock);
+                ++made;
+                changed.notify_all();
+            }
+        } catch (...) {
+            const std::lock_guard<std::mutex> hold(lock);
+            producerFailure = std::current_exception();
+            stop = true;
+            changed.notify_all();
+        }
+    });
+    const auto finish = [&] {
+        {
+            const std::lock_guard<std::mutex> hold(lock);
+            stop = true;
+            changed.notify_all();
+        }
+        producer.join();
+    };
+    try {
+        for (std::size_t i = 0; i < total; ++i) {
+            {
+                std::unique_lock<std::mutex> hold(lock);
+                changed.wait(hold, [&] { return producerFailure != nullptr || made > i; });
+                if (made <= i)
+                    break;
+            }
+            consume(slots[i % kSlots], std::int32_t(i) * band);
+            const std::lock_guard<std::mutex> hold(lock);
+            ++written;
+            changed.notify_all();
+        }
+    } catch (...) {
+        finish();
+        throw;
+    }
+    finish();
+    if (producerFailure)
+        std::rethrow_exception(producerFailure);
+}
+
 void checkOutput(const std::string& photo, const std::string& output, bool overwrite)
 {
     struct stat out {};
@@ -192,8 +267,22 @@ void run(const std::string& photo, const std::string& output, const LutTable& ta
     const bool grade = options.strength > 0.0, blend = grade && options.strength < 1.0;
 
     const std::int32_t band = options.bandRows > 0 ? options.bandRows : kBandRows;
-    std::vector<TColor32> original(std::size_t(width) * std::size_t(std::min(band, height)));
-    std::vector<TColor32> graded(grade ? original.size() : 0);
+    const std::size_t bandPixels = std::size_t(width) * std::size_t(std::min(band, height));
+    // One band from the photo, mapped: the graded pixels, or the original
+    // ones at strength 0.
+    const auto produce = [&](Band& b, std::int32_t y) {
+        b.rows = std::min(band, height - y);
+        const std::size_t count = std::size_t(b.rows) * std::size_t(width);
+        b.original.resize(bandPixels);
+        reader->read(b.original.data(), b.rows);
+        if (grade) {
+            b.graded.resize(bandPixels);
+            kernel.map(b.original.data(), b.graded.data(), count, entries, paired.empty() ? nullptr : paired.data());
+            if (blend)
+                strength.blend(b.original.data(), b.graded.data(), count);
+        }
+        b.result = grade ? b.graded.data() : b.original.data();
+    };
 
     OutputFile out(output);
     WriterSetup setup;
@@ -204,19 +293,19 @@ void run(const std::string& photo, const std::string& output, const LutTable& ta
     setup.sampling = reader->sampling();
     setup.metadata = &reader->metadata();
     const std::unique_ptr<BandWriter> writer = openWriter(out, options.format, setup);
-    for (std::int32_t y = 0; y < height;) {
-        const std::int32_t rows = std::min(band, height - y);
-        const std::size_t count = std::size_t(rows) * std::size_t(width);
-        reader->read(original.data(), rows);
-        if (grade) {
-            kernel.map(original.data(), graded.data(), count, entries, paired.empty() ? nullptr : paired.data());
-            if (blend)
-                strength.blend(original.data(), graded.data(), count);
-        }
-        writer->write(grade ? graded.data() : original.data(), rows);
-        y += rows;
+    const auto consume = [&](const Band& b, std::int32_t y) {
+        writer->write(b.result, b.rows);
         if (options.progress)
-            options.progress(double(y) / double(height));
+            options.progress(double(y + b.rows) / double(height));
+    };
+    if (options.overlap)
+        runOverlapped(height, band, produce, consume);
+    else {
+        Band b;
+        for (std::int32_t y = 0; y < height; y += b.rows) {
+            produce(b, y);
+            consume(b, y);
+        }
     }
     writer->finish();
     out.commit();

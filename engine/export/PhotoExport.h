@@ -41,6 +41,10 @@ struct ExportOptions {
     bool overwrite = false;
     // Rows decoded, mapped and encoded at a time; 0 for the usual band.
     std::int32_t bandRows = 0;
+    // Decodes and maps the next bands on a second thread while this one
+    // encodes: for an export with a core to spare (one photo at a time). The
+    // file is the same either way.
+    bool overlap = false;
     // Told the fraction of rows written so far, from the exporting thread.
     std::function<void(double fraction)> progress;
 };

@@ -146,15 +146,16 @@ TEST_F(PhotoExport, StrengthMixesOriginalAndGradedRoundingHalfUp)
     }
 }
 
-TEST_F(PhotoExport, BandsOfAnyHeightGiveTheWholePictureExport)
+TEST_F(PhotoExport, BandsOfAnyHeightOverlappedOrNotGiveTheWholePictureExport)
 {
     const std::string photo = folder.write("photo.jpg", encodeJpeg({77, 61, JpegKind::Rgb420}));
     ExportOptions whole;
     whole.bandRows = 61;
     const auto expected = readPng(exportTo(photo, "whole.png", whole)).pixels;
-    for (const std::int32_t rows : {1, 7, 16, 64}) {
+    for (const std::int32_t rows : {1, 7, 16, 64, -1, -7}) { // negative: overlapped
         ExportOptions banded;
-        banded.bandRows = rows;
+        banded.bandRows = std::abs(rows);
+        banded.overlap = rows < 0;
         std::vector<double> progress;
         banded.progress = [&](double f) { progress.push_back(f); };
         const std::string name = "band" + std::to_string(rows) + ".png";
@@ -296,14 +297,17 @@ TEST_F(PhotoExport, FailedWriteLeavesNoFile)
     const auto previous = std::signal(SIGXFSZ, SIG_IGN);
     rlimit saved{};
     ::getrlimit(RLIMIT_FSIZE, &saved);
-    for (const char* name : {"out.jpg", "out.png", "out.tif"}) {
+    for (const char* name : {"out.jpg", "out.png", "out.tif", "overlapped.jpg"}) {
         SCOPED_TRACE(name);
+        ExportOptions options;
+        options.overlap = name[0] == 'o' && name[1] == 'v';
+        options.bandRows = 8;
         rlimit small = saved;
         small.rlim_cur = 4096;
         ::setrlimit(RLIMIT_FSIZE, &small);
         std::string message;
         try {
-            exportTo(photo, name);
+            exportTo(photo, name, options);
         } catch (const Error& e) {
             message = e.what();
         }
