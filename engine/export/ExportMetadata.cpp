@@ -5,6 +5,7 @@
 #include <exiv2/exiv2.hpp>
 
 #include <mutex>
+#include <vector>
 
 namespace teintelle {
 
@@ -67,6 +68,22 @@ void keepIptc(Exiv2::Image& image, PhotoMetadata& metadata)
     metadata.iptc.insert(metadata.iptc.end(), irb.pData_, irb.pData_ + irb.size_);
 }
 
+// The packet as the file holds it: a TIFF keeps it in a tag of its own.
+void keepXmp(Exiv2::Image& image, PhotoMetadata& metadata)
+{
+    metadata.xmp = image.xmpPacket();
+    if (!metadata.xmp.empty())
+        return;
+    const auto tag = image.exifData().findKey(Exiv2::ExifKey("Exif.Image.XMLPacket"));
+    if (tag != image.exifData().end()) {
+        std::vector<Exiv2::byte> bytes(std::size_t(tag->size()));
+        tag->copy(bytes.data(), Exiv2::invalidByteOrder);
+        metadata.xmp.assign(bytes.begin(), bytes.end());
+    } else if (!image.xmpData().empty()) {
+        Exiv2::XmpParser::encode(metadata.xmp, image.xmpData());
+    }
+}
+
 } // namespace
 
 PhotoMetadata readMetadata(const std::string& path)
@@ -80,7 +97,7 @@ PhotoMetadata readMetadata(const std::string& path)
             return metadata;
         image->readMetadata();
         keepExif(*image, metadata);
-        metadata.xmp = image->xmpPacket();
+        keepXmp(*image, metadata);
         keepIptc(*image, metadata);
         const Exiv2::DataBuf* icc = image->iccProfile();
         if (icc != nullptr && icc->size_ > 0)

@@ -150,6 +150,7 @@ bool readEffect(const std::string& path, LutTable& table, std::int32_t& taille)
     return false;
 }
 
+#if defined(TEINTELLE_HAS_PLATFORM_DECODERS)
 // Whether the engine leaves the photo to the platform's readers: neither a
 // JPEG (by its content or its name) nor a 32-bit uncompressed BMP.
 bool needsPlatform(const std::string& photo)
@@ -166,6 +167,7 @@ bool needsPlatform(const std::string& photo)
     const bool jpeg = got >= 3 && header[0] == 0xFF && header[1] == 0xD8 && header[2] == 0xFF;
     return !jpeg && !(got == sizeof header && startsAsBmp(header) && isDirectBmp(header));
 }
+#endif
 
 // The photos shared among the threads, and what each has done so far.
 class WorkQueue {

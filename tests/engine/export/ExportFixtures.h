@@ -235,4 +235,31 @@ inline std::vector<std::uint8_t> smallIccProfile()
     return p;
 }
 
+// An 8-bit RGB TIFF of the fixtures' picture with a profile, an XMP packet
+// and an orientation, written by libtiff.
+inline void writeTiff(const std::string& path, int width, int height, const std::vector<std::uint8_t>& icc,
+                      const std::string& xmp, std::uint16_t orientation)
+{
+    TIFF* tiff = TIFFOpen(path.c_str(), "w");
+    if (tiff == nullptr)
+        throw std::runtime_error("cannot write " + path);
+    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, std::uint32_t(width));
+    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, std::uint32_t(height));
+    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 8);
+    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 3);
+    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+    TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(tiff, TIFFTAG_ORIENTATION, orientation);
+    TIFFSetField(tiff, TIFFTAG_ICCPROFILE, std::uint32_t(icc.size()), icc.data());
+    TIFFSetField(tiff, TIFFTAG_XMLPACKET, std::uint32_t(xmp.size()), xmp.data());
+    std::vector<std::uint8_t> row(std::size_t(width) * 3);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x)
+            for (int c = 0; c < 3; ++c)
+                row[std::size_t(x) * 3 + c] = sample(x, y, c);
+        TIFFWriteScanline(tiff, row.data(), std::uint32_t(y), 0);
+    }
+    TIFFClose(tiff);
+}
+
 } // namespace teintelle::fixtures

@@ -238,6 +238,36 @@ TEST_F(PhotoExport, OrientationAndProfileAreCarriedIntoEveryFormat)
     EXPECT_EQ(readOutput(exportTo(large, "large-out.jpg")).icc, shape.icc);
 }
 
+// A photo the platform reads: its metadata comes from the file itself.
+TEST_F(PhotoExport, MetadataOfOtherFormatsIsReadFromTheFile)
+{
+    const std::string xmp = "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF "
+                            "xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\"/></x:xmpmeta>";
+    const std::string photo = folder.file("photo.tif");
+    writeTiff(photo, 24, 16, smallIccProfile(), xmp, 8);
+    PhotoReaders readers;
+    readers.tiff = [](const std::string&) {
+        DecodedPicture picture;
+        picture.kind = PictureKind::Tiff;
+        picture.width = 24;
+        picture.height = 16;
+        picture.pixels.assign(24 * 16, 0xFF336699u);
+        return picture;
+    };
+    const ReadBack jpeg = readOutput(exportTo(photo, "out.jpg", {}, readers));
+    EXPECT_EQ(jpeg.icc, smallIccProfile());
+    // The orientation goes with the EXIF; the TIFF's layout tags do not.
+    ASSERT_FALSE(jpeg.exif.empty());
+    // Tag 0x0112, SHORT, count 1, value 8, in the block's byte order.
+    const bool little = jpeg.exif[0] == 'I';
+    const std::vector<std::uint8_t> tag = little ? std::vector<std::uint8_t>{0x12, 0x01, 3, 0, 1, 0, 0, 0, 8, 0}
+                                                 : std::vector<std::uint8_t>{0x01, 0x12, 0, 3, 0, 0, 0, 1, 0, 8};
+    EXPECT_NE(std::search(jpeg.exif.begin(), jpeg.exif.end(), tag.begin(), tag.end()), jpeg.exif.end());
+    const ReadBack png = readOutput(exportTo(photo, "out.png", {}, readers));
+    EXPECT_EQ(png.icc, smallIccProfile());
+    EXPECT_EQ(png.xmp, xmp);
+}
+
 // The refusals leave everything as it was, and no file half written.
 TEST_F(PhotoExport, RefusalsAndFailuresLeaveNoFileBehind)
 {
