@@ -159,6 +159,7 @@ struct Band {
     std::vector<TColor32> original, graded;
     const TColor32* result = nullptr;
     std::int32_t rows = 0;
+    std::size_t mapped = 0; // pixels mapped by the decoding side
 };
 
 // Bands made on a second thread and written on this one, a few ahead. A
@@ -270,17 +271,29 @@ void run(const std::string& photo, const std::string& output, const LutTable& ta
     const std::size_t bandPixels = std::size_t(width) * std::size_t(std::min(band, height));
     // One band from the photo, mapped: the graded pixels, or the original
     // ones at strength 0.
+    // Maps the band's pixels from `from` to `to`, then blends them.
+    const auto map = [&](Band& b, std::size_t from, std::size_t to) {
+        if (!grade || from >= to)
+            return;
+        kernel.map(b.original.data() + from, b.graded.data() + from, to - from, entries,
+                   paired.empty() ? nullptr : paired.data());
+        if (blend)
+            strength.blend(b.original.data() + from, b.graded.data() + from, to - from);
+    };
+    // Overlapped, the decoding thread maps the first part of each band and
+    // the encoding thread the rest, so that both have as much to do: on a
+    // 24 MP photo decoding takes about 0.20 s, encoding 0.17 s and mapping
+    // 0.19 s of one core (no AVX-512), so the decoder maps two fifths.
+    const double decoderShare = options.overlap ? 0.4 : 1.0;
     const auto produce = [&](Band& b, std::int32_t y) {
         b.rows = std::min(band, height - y);
         const std::size_t count = std::size_t(b.rows) * std::size_t(width);
         b.original.resize(bandPixels);
         reader->read(b.original.data(), b.rows);
-        if (grade) {
+        if (grade)
             b.graded.resize(bandPixels);
-            kernel.map(b.original.data(), b.graded.data(), count, entries, paired.empty() ? nullptr : paired.data());
-            if (blend)
-                strength.blend(b.original.data(), b.graded.data(), count);
-        }
+        b.mapped = std::size_t(double(count) * decoderShare);
+        map(b, 0, b.mapped);
         b.result = grade ? b.graded.data() : b.original.data();
     };
 
@@ -293,7 +306,8 @@ void run(const std::string& photo, const std::string& output, const LutTable& ta
     setup.sampling = reader->sampling();
     setup.metadata = &reader->metadata();
     const std::unique_ptr<BandWriter> writer = openWriter(out, options.format, setup);
-    const auto consume = [&](const Band& b, std::int32_t y) {
+    const auto consume = [&](Band& b, std::int32_t y) {
+        map(b, b.mapped, std::size_t(b.rows) * std::size_t(width));
         writer->write(b.result, b.rows);
         if (options.progress)
             options.progress(double(y + b.rows) / double(height));
