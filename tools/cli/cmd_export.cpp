@@ -53,7 +53,8 @@ constexpr const char* kHelp =
     "  --format F      jpg, png or tif; by default OUT's extension, or jpg into a\n"
     "                  folder. JPEG keeps the photo's chroma subsampling (4:4:4\n"
     "                  when it has none); TIFF is 8-bit RGB, deflated\n"
-    "  --jobs N        photos exported at once (default: one per core)\n"
+    "  --jobs N        photos exported at once (default: one per core); with\n"
+    "                  fewer photos than N, a photo uses two cores\n"
     "  --force         replace existing files (never the photo itself)\n"
     "\n"
     "EXIF (orientation included: pixels are not turned), XMP, IPTC and the ICC\n"
@@ -110,8 +111,9 @@ std::optional<int> makePlan(const Arguments& arguments, Plan& plan)
     if (arguments.has("--jobs") && !parseInteger(arguments.value("--jobs"), 1, 256, jobs))
         return usageError(kRules, "--jobs attend un entier de 1 à 256");
     plan.threads = unsigned(std::min<std::size_t>(std::size_t(jobs), photos.size()));
-    // A core left by the jobs decodes while the photo's encoder works.
-    options.overlap = plan.threads < std::thread::hardware_concurrency();
+    // Fewer photos than jobs: a job's core left over decodes while the
+    // photo's encoder works. --jobs 1 keeps to one core.
+    options.overlap = plan.threads < unsigned(jobs);
 
     const bool intoFolder = photos.size() > 1 || isFolder(out);
     std::optional<ExportFormat> format;
