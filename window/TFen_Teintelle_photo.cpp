@@ -18,6 +18,8 @@
 #include <QProgressDialog>
 #include <QTreeView>
 
+#include <system_error>
+
 #include <sys/stat.h>
 
 namespace teintelle {
@@ -178,7 +180,7 @@ void TFen_Teintelle::EnregistrerPhotoAvecEffet()
     updateExportAction();
     if (exportThread_.joinable())
         exportThread_.join();
-    exportThread_ = std::thread([this, photo = loadedPhoto_, output, table = appliedTable_, options] {
+    const auto work = [this, photo = loadedPhoto_, output, table = appliedTable_, options] {
         QString failure;
         try {
             exportPhoto(photo, output, *table, table->taille(), options, platformPhotoReaders());
@@ -188,7 +190,12 @@ void TFen_Teintelle::EnregistrerPhotoAvecEffet()
             failure = QString::fromUtf8(error.what());
         }
         QMetaObject::invokeMethod(this, [this, failure] { exportFinished(failure); }, Qt::QueuedConnection);
-    });
+    };
+    try {
+        exportThread_ = std::thread(work);
+    } catch (const std::system_error& error) { // no thread to be had
+        exportFinished(QString::fromUtf8(error.what()));
+    }
 }
 
 void TFen_Teintelle::exportFinished(const QString& failure)
