@@ -35,21 +35,49 @@ std::size_t pixelCount(const TBitmap32& surface)
     return std::size_t(surface.Width()) * std::size_t(surface.Height());
 }
 
-void drawOver(TBitmap32& canvas, const DecodedPicture& picture)
+// Draws the picture's rows from `top` on over the canvas.
+void drawOver(TBitmap32& canvas, const DecodedPicture& picture, std::int32_t top = 0)
 {
     if (picture.render) {
-        picture.render(canvas);
+        picture.render(canvas, top);
+        return;
+    }
+    const std::size_t first = std::size_t(top) * std::size_t(canvas.Width());
+    const std::size_t n =
+        picture.pixels.size() > first ? std::min(pixelCount(canvas), picture.pixels.size() - first) : 0;
+    for (std::size_t i = 0; i < n; ++i)
+        canvas.Bits()[i] = over(picture.pixels[first + i], canvas.Bits()[i]);
+}
+
+// The picture's pixels as they are, over the fill value; a decode that fails
+// leaves the fill value everywhere.
+void copyPixels(TBitmap32& canvas, const DecodedPicture& picture, TColor32 fillValue)
+{
+    if (picture.decodeInto) {
+        try {
+            picture.decodeInto(canvas);
+        } catch (...) {
+            fill(canvas, fillValue);
+            throw;
+        }
         return;
     }
     const std::size_t n = std::min(pixelCount(canvas), picture.pixels.size());
-    for (std::size_t i = 0; i < n; ++i)
-        canvas.Bits()[i] = over(picture.pixels[i], canvas.Bits()[i]);
+    std::copy_n(picture.pixels.begin(), n, canvas.Bits());
 }
 
-void copyPixels(TBitmap32& canvas, const DecodedPicture& picture)
+// The picture over the background the canvas is filled with; one decoded
+// into the canvas is composited there, pixel by pixel.
+void compositeOver(TBitmap32& canvas, const DecodedPicture& picture, TColor32 background)
 {
-    const std::size_t n = std::min(pixelCount(canvas), picture.pixels.size());
-    std::copy_n(picture.pixels.begin(), n, canvas.Bits());
+    if (!picture.decodeInto) {
+        drawOver(canvas, picture);
+        return;
+    }
+    copyPixels(canvas, picture, background);
+    TColor32* p = canvas.Bits();
+    for (std::size_t i = 0, n = pixelCount(canvas); i < n; ++i)
+        p[i] = over(p[i], background);
 }
 
 void setOpaque(TBitmap32& surface)
@@ -59,20 +87,28 @@ void setOpaque(TBitmap32& surface)
         p[i] |= kAlphaMask;
 }
 
+// The drawing on red is made a band of rows at a time, so that a picture as
+// large as a surface never needs a second one.
+constexpr std::int64_t kBandPixels = std::int64_t(1) << 22;
+
 // Drawn on white and on red: what shows the background is transparent.
 void assignAsMetafile(TBitmap32& surface, const DecodedPicture& picture)
 {
     fill(surface, kWhite);
     drawOver(surface, picture);
+    const std::int32_t width = surface.Width();
+    const std::int32_t bandRows = std::int32_t(std::max<std::int64_t>(1, kBandPixels / width));
     TBitmap32 onRed;
-    onRed.SetSize(surface.Width(), surface.Height());
-    fill(onRed, kOpaqueRed);
-    drawOver(onRed, picture);
-    TColor32* p = surface.Bits();
-    const TColor32* q = onRed.Bits();
-    for (std::size_t i = 0, n = pixelCount(surface); i < n; ++i) {
-        const bool same = ((p[i] ^ q[i]) & 0x00FFFFFFu) == 0;
-        p[i] = (p[i] & 0x00FFFFFFu) | (same ? kAlphaMask : 0u);
+    for (std::int32_t top = 0; top < surface.Height(); top += bandRows) {
+        onRed.SetSize(width, std::min(bandRows, surface.Height() - top));
+        fill(onRed, kOpaqueRed);
+        drawOver(onRed, picture, top);
+        TColor32* p = surface.Bits() + std::size_t(top) * std::size_t(width);
+        const TColor32* q = onRed.Bits();
+        for (std::size_t i = 0, n = pixelCount(onRed); i < n; ++i) {
+            const bool same = ((p[i] ^ q[i]) & 0x00FFFFFFu) == 0;
+            p[i] = (p[i] & 0x00FFFFFFu) | (same ? kAlphaMask : 0u);
+        }
     }
 }
 
@@ -104,19 +140,23 @@ void Assign(TBitmap32& surface, const DecodedPicture& picture)
     case PictureKind::Jpeg:
     case PictureKind::Tiff:
         fill(surface, kWhite);
-        drawOver(surface, picture);
+        compositeOver(surface, picture, kWhite);
         setOpaque(surface);
         break;
     case PictureKind::Bitmap:
         fill(surface, 0);
-        copyPixels(surface, picture);
+        copyPixels(surface, picture, 0);
         if (!picture.thirtyTwoBitsPerPixel)
             setOpaque(surface);
         break;
     case PictureKind::Icon:
         fill(surface, 0);
-        copyPixels(surface, picture);
-        if (everyAlphaZero(surface))
+        copyPixels(surface, picture, 0);
+        if (!everyAlphaZero(surface))
+            break;
+        if (picture.decodeInto && !picture.render)
+            fill(surface, kWhite & 0x00FFFFFFu); // every pixel lets both backgrounds through
+        else
             assignAsMetafile(surface, picture);
         break;
     case PictureKind::Metafile:

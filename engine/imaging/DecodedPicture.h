@@ -24,11 +24,19 @@ struct DecodedPicture {
     // Raster pictures: width x height pixels, top row first, alpha not
     // premultiplied.
     std::vector<TColor32> pixels;
+    // Raster pictures, instead of pixels: decodes the picture straight into
+    // the canvas (already at the picture's size), replacing every pixel with
+    // the picture's own, alpha not premultiplied. The decoder then never holds
+    // a second copy of a picture that may be as large as a surface. Throws
+    // Error with the decoder's message.
+    std::function<void(TBitmap32& canvas)> decodeInto;
     // Metafiles: draws the picture at its own size over the canvas, whose
-    // pixels hold the background. Also used by an icon when it has to be
-    // redone as a metafile (every alpha 0); when absent, the raster pixels
-    // are composited over the background instead.
-    std::function<void(TBitmap32& canvas)> render;
+    // pixels hold the background, shifted up by `top` rows: the canvas holds
+    // the picture's rows from `top` on (a band of it, or all of it for top
+    // 0). Also used by an icon when it has to be redone as a metafile (every
+    // alpha 0); when absent, the raster pixels are composited over the
+    // background instead.
+    std::function<void(TBitmap32& canvas, std::int32_t top)> render;
 };
 
 // Assign (decoded picture): SetSize to the picture's size; fill; draw the

@@ -17,8 +17,10 @@ using PhotoFileHandle = std::unique_ptr<std::FILE, FileCloser>;
 std::string openFailureMessage(const std::string& path, int error);
 
 // Opens a photo for reading; others may read it at the same time (this
-// platform has no exclusive open). A special file (a pipe) does not block
-// the call. Throws Error(openFailureMessage) when the file cannot be opened.
+// platform has no exclusive open). Nothing blocks, the open nor the reads
+// (see openInputFile): a read that would wait fails as a read error.
+// Throws Error(openFailureMessage) when the file cannot be opened, "Erreur
+// de lecture du flux" when it is not a regular file.
 PhotoFileHandle openPhotoFile(const std::string& path);
 
 // A photo larger than this is not read into memory by the quarter-size

@@ -7,6 +7,7 @@
 #include "imaging/PhotoFile.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <optional>
 #include <vector>
 
@@ -79,12 +80,22 @@ std::optional<RegisteredExtension> findExtension(const std::string& extension)
     return std::nullopt;
 }
 
+// The decoder takes a failed read for the end of the file; it is reported
+// as the read error it was, whatever the decoder made of it.
 void loadJpegFullSize(const std::string& path, TBitmap32& surface)
 {
     PhotoFileHandle file = openPhotoFile(path);
     JpegDecoder decoder(JpegDecoder::Scale::Full);
-    decoder.readHeader(file.get());
-    decoder.decodeInto(surface);
+    try {
+        decoder.readHeader(file.get());
+        decoder.decodeInto(surface);
+    } catch (const Error&) {
+        if (std::ferror(file.get()))
+            throw Error("Erreur de lecture du flux");
+        throw;
+    }
+    if (std::ferror(file.get()))
+        throw Error("Erreur de lecture du flux");
 }
 
 void loadWithPlatform(PictureFormat format, const std::string& path, const std::string& extension,

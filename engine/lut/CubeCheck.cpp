@@ -1,6 +1,7 @@
 #include "lut/CubeCheck.h"
 
 #include "common/Error.h"
+#include "common/InputFile.h"
 #include "lut/CubeNumbers.h"
 #include "lut/CubeText.h"
 #include "lut/LutTable.h"
@@ -9,9 +10,9 @@
 #include <array>
 #include <charconv>
 #include <cstdio>
-#include <fstream>
 #include <optional>
 #include <sstream>
+#include <utility>
 #include <sys/stat.h>
 
 namespace teintelle {
@@ -561,7 +562,14 @@ CubeCheck checkCubeFile(const std::string& path)
     struct stat status{};
     if (::stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode))
         return CubeCheck{};
-    std::ifstream forAnalysis(path, std::ios::binary);
+    // The author's reading goes through a descriptor of its own, opened as
+    // the program's: a file that would make it wait is unreadable.
+    FileDescriptor file = openInputFile(path);
+    const bool readable = file.isOpen() && isRegularFile(file.get());
+    InputFileBuffer buffer(std::move(file));
+    std::istream forAnalysis(&buffer);
+    if (!readable)
+        forAnalysis.setstate(std::ios::badbit);
     return checkWith([&](LutTable& table, std::int32_t& taille) { return loadCubeFile(path, table, taille); },
                      &forAnalysis);
 }

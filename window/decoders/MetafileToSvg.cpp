@@ -1,6 +1,7 @@
 #include "window/decoders/MetafileToSvg.h"
 
 #include "common/Error.h"
+#include "imaging/TBitmap32.h"
 
 #include <algorithm>
 #include <cmath>
@@ -40,6 +41,13 @@ std::int32_t toPixels(double length)
     return rounded < 0 ? 0 : rounded > 2147483647.0 ? 2147483647 : std::int32_t(rounded);
 }
 
+// A picture no surface can hold is refused before the library plays it.
+void checkSize(const MetafileSvg& result)
+{
+    if (std::int64_t(result.width) * result.height > TBitmap32::kMaxPixels)
+        throw Error(TBitmap32::kMemoryError);
+}
+
 } // namespace
 
 MetafileSvg windowsMetafileToSvg(const std::vector<std::uint8_t>& bytes)
@@ -58,6 +66,7 @@ MetafileSvg windowsMetafileToSvg(const std::vector<std::uint8_t>& bytes)
     MetafileSvg result;
     result.width = toPixels(std::abs(right - left) * kPixelsPerInch / unitsPerInch);
     result.height = toPixels(std::abs(bottom - top) * kPixelsPerInch / unitsPerInch);
+    checkSize(result);
 
     wmfAPI* api = nullptr;
     wmfAPI_Options options{};
@@ -111,6 +120,7 @@ MetafileSvg enhancedMetafileToSvg(const std::vector<std::uint8_t>& bytes)
     MetafileSvg result;
     result.width = toPixels(std::abs(double(le32s(bytes, 32)) - le32s(bytes, 24)) * kPixelsPerInch / hundredthsPerInch);
     result.height = toPixels(std::abs(double(le32s(bytes, 36)) - le32s(bytes, 28)) * kPixelsPerInch / hundredthsPerInch);
+    checkSize(result);
 
     std::vector<char> input(bytes.begin(), bytes.end());
     generatorOptions options{};

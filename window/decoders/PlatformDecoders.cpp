@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QSvgRenderer>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -53,32 +54,92 @@ void checkSize(const QImageReader& reader)
         throw Error(TBitmap32::kMemoryError);
 }
 
-DecodedPicture fromImage(const QImage& image, PictureKind kind)
-{
-    const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
-    DecodedPicture picture;
-    picture.kind = kind;
-    picture.width = argb.width();
-    picture.height = argb.height();
-    picture.pixels.resize(std::size_t(argb.width()) * std::size_t(argb.height()));
-    for (int y = 0; y < argb.height(); ++y)
-        std::memcpy(picture.pixels.data() + std::size_t(y) * argb.width(), argb.constScanLine(y),
-                    std::size_t(argb.width()) * 4);
-    return picture;
-}
+// A raster file held in memory, read again when the surface is ready for it.
+struct RasterFile {
+    std::vector<std::uint8_t> bytes;
+    const char* format = nullptr;
+    int imageNumber = 0; // of a file that holds several (icons)
+};
 
-QImage readRaster(const QByteArray& data, const char* format, bool largestImage)
+// The reader as each read of the file sets it up.
+void prepare(QImageReader& reader, const RasterFile& file)
 {
-    QBuffer buffer;
-    buffer.setData(data);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer, format);
     reader.setAutoTransform(false);
+    // The named format's reader only: a PNG named .bmp is not a bitmap.
+    reader.setAutoDetectImageFormat(false);
     // Qt never allocates more than a surface may hold.
     reader.setAllocationLimit(int(TBitmap32::kMaxPixels * 4 / (1024 * 1024)));
+    if (file.imageNumber != 0)
+        reader.jumpToImage(file.imageNumber);
+}
+
+// The rows of a picture widened to straight 32-bit pixels a band at a time,
+// so that no second picture of the whole size is made. Bands this small
+// also keep Qt's conversion on this thread (it shares larger ones out to its
+// thread pool).
+constexpr int kBandPixels = 1 << 16;
+
+void widenInto(const QImage& image, std::uint8_t* block)
+{
+    const int width = image.width();
+    const std::size_t rowBytes = std::size_t(width) * 4;
+    const int bandRows = std::max(1, kBandPixels / std::max(width, 1));
+    for (int top = 0; top < image.height(); top += bandRows) {
+        const int rows = std::min(bandRows, image.height() - top);
+        QImage band(image.constScanLine(top), width, rows, image.bytesPerLine(), image.format());
+        band.setColorTable(image.colorTable());
+        // The same memory again when the rows were ARGB32 in the block already.
+        const QImage argb = band.convertToFormat(QImage::Format_ARGB32);
+        for (int y = 0; y < rows; ++y)
+            std::memmove(block + std::size_t(top + y) * rowBytes, argb.constScanLine(y), rowBytes);
+    }
+}
+
+// Decodes the file into the canvas's own pixel block. A reader that delivers
+// 32 bits per pixel writes into the block itself; a narrower one (8-bit
+// indexed, 1-bit) into its end, from where each band of rows is widened
+// into the front: row y ends at 4w(y + 1), before the narrower row y + 1
+// starts, so nothing is overwritten before it is read. A reader that makes
+// a picture of its own is widened from there.
+void decodeRasterInto(TBitmap32& canvas, const RasterFile& file)
+{
+    QBuffer buffer;
+    buffer.setData(asByteArray(file.bytes));
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, file.format);
+    prepare(reader, file);
+    const QImage::Format native = reader.imageFormat();
+    const int width = canvas.Width(), height = canvas.Height();
+    auto* block = reinterpret_cast<std::uint8_t*>(canvas.Bits());
+    QImage image;
+    const int depth = native == QImage::Format_Invalid ? 0 : QImage::toPixelFormat(native).bitsPerPixel();
+    if (depth > 0 && depth <= 32) {
+        const qsizetype rowBytes = (qsizetype(width) * depth + 31) / 32 * 4;
+        const qsizetype blockBytes = qsizetype(width) * height * 4;
+        image = QImage(block + (blockBytes - rowBytes * height), width, height, rowBytes, native);
+    }
+    if (!reader.read(&image))
+        throwUnreadable(reader);
+    if (image.width() != width || image.height() != height)
+        throw Error("Impossible de décoder l'image (taille inattendue)");
+    widenInto(image, block);
+}
+
+// Reads the file's size; the pixels are decoded only once the surface is
+// there to take them (decodeInto).
+DecodedPicture rasterPicture(std::vector<std::uint8_t> bytes, const char* format, PictureKind kind,
+                             bool largestImage)
+{
+    auto file = std::make_shared<RasterFile>();
+    file->bytes = std::move(bytes);
+    file->format = format;
+    QBuffer buffer;
+    buffer.setData(asByteArray(file->bytes));
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, format);
+    prepare(reader, *file);
     if (largestImage) {
         // An icon file holds several sizes: the largest one is shown.
-        int best = 0;
         std::int64_t bestArea = -1;
         for (int i = 0; i < reader.imageCount(); ++i) {
             if (!reader.jumpToImage(i))
@@ -86,16 +147,32 @@ QImage readRaster(const QByteArray& data, const char* format, bool largestImage)
             const QSize s = reader.size();
             if (std::int64_t(s.width()) * s.height() > bestArea) {
                 bestArea = std::int64_t(s.width()) * s.height();
-                best = i;
+                file->imageNumber = i;
             }
         }
-        reader.jumpToImage(best);
+        reader.jumpToImage(file->imageNumber);
     }
     checkSize(reader);
-    QImage image = reader.read();
-    if (image.isNull())
+    DecodedPicture picture;
+    picture.kind = kind;
+    const QSize size = reader.size();
+    if (size.isValid()) {
+        picture.width = size.width();
+        picture.height = size.height();
+        picture.decodeInto = [file](TBitmap32& canvas) { decodeRasterInto(canvas, *file); };
+        return picture;
+    }
+    // A reader that cannot tell the size before decoding (a BMP with a
+    // version 5 header) decodes now, within Qt's allocation limit.
+    auto image = std::make_shared<QImage>(reader.read());
+    if (image->isNull())
         throwUnreadable(reader);
-    return image;
+    picture.width = image->width();
+    picture.height = image->height();
+    picture.decodeInto = [image](TBitmap32& canvas) {
+        widenInto(*image, reinterpret_cast<std::uint8_t*>(canvas.Bits()));
+    };
+    return picture;
 }
 
 std::uint32_t le32(const std::vector<std::uint8_t>& b, std::size_t at)
@@ -112,10 +189,12 @@ struct BmpFacts {
     int bitCount = 0;
 };
 
+// Only a file that starts as a BMP has these fields; any other file named
+// .bmp is left for the reader to reject.
 BmpFacts bmpFacts(const std::vector<std::uint8_t>& bytes)
 {
     BmpFacts facts;
-    if (bytes.size() < 30)
+    if (bytes.size() < 30 || bytes[0] != 'B' || bytes[1] != 'M')
         return facts;
     if (le32(bytes, 14) == 12) {
         facts.width = le16(bytes, 18);
@@ -131,25 +210,23 @@ BmpFacts bmpFacts(const std::vector<std::uint8_t>& bytes)
 
 DecodedPicture decodeBitmap(const std::string& path)
 {
-    const auto bytes = readPictureFile(path);
+    auto bytes = readPictureFile(path);
     const BmpFacts facts = bmpFacts(bytes);
     if (std::abs(facts.width) * std::abs(facts.height) > TBitmap32::kMaxPixels)
         throw Error(TBitmap32::kMemoryError);
-    DecodedPicture picture = fromImage(readRaster(asByteArray(bytes), "bmp", false), PictureKind::Bitmap);
+    DecodedPicture picture = rasterPicture(std::move(bytes), "bmp", PictureKind::Bitmap, false);
     picture.thirtyTwoBitsPerPixel = facts.bitCount == 32;
     return picture;
 }
 
 DecodedPicture decodeIcon(const std::string& path)
 {
-    const auto bytes = readPictureFile(path);
-    return fromImage(readRaster(asByteArray(bytes), "ico", true), PictureKind::Icon);
+    return rasterPicture(readPictureFile(path), "ico", PictureKind::Icon, true);
 }
 
 DecodedPicture decodeTiff(const std::string& path)
 {
-    const auto bytes = readPictureFile(path);
-    return fromImage(readRaster(asByteArray(bytes), "tiff", false), PictureKind::Tiff);
+    return rasterPicture(readPictureFile(path), "tiff", PictureKind::Tiff, false);
 }
 
 DecodedPicture fromSvg(const MetafileSvg& metafile)
@@ -161,13 +238,15 @@ DecodedPicture fromSvg(const MetafileSvg& metafile)
     picture.kind = PictureKind::Metafile;
     picture.width = metafile.width;
     picture.height = metafile.height;
-    picture.render = [renderer](TBitmap32& canvas) {
+    const QRectF bounds(0, 0, metafile.width, metafile.height);
+    picture.render = [renderer, bounds](TBitmap32& canvas, std::int32_t top) {
         // The canvas is opaque, so its straight and premultiplied forms agree.
         QImage target(reinterpret_cast<uchar*>(canvas.Bits()), canvas.Width(), canvas.Height(),
                       qsizetype(canvas.Width()) * 4, QImage::Format_ARGB32_Premultiplied);
         QPainter painter(&target);
         painter.setRenderHint(QPainter::Antialiasing, false);
-        renderer->render(&painter, QRectF(0, 0, canvas.Width(), canvas.Height()));
+        painter.translate(0, -top);
+        renderer->render(&painter, bounds);
     };
     return picture;
 }

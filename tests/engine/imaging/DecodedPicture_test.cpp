@@ -1,5 +1,7 @@
 #include "imaging/DecodedPicture.h"
 
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 using namespace teintelle;
@@ -64,7 +66,7 @@ TEST(AssignDecodedPicture, MetafileAlphaComesFromTheTwoBackgrounds)
     picture.kind = PictureKind::Metafile;
     picture.width = 4;
     picture.height = 1;
-    picture.render = [](TBitmap32& canvas) {
+    picture.render = [](TBitmap32& canvas, std::int32_t) {
         canvas.pixel(1, 0) = 0xFF00FF00u;
         canvas.pixel(2, 0) = 0xFFFF0000u;
         const TColor32 under = canvas.pixel(3, 0);
@@ -73,6 +75,28 @@ TEST(AssignDecodedPicture, MetafileAlphaComesFromTheTwoBackgrounds)
     TBitmap32 surface;
     Assign(surface, picture);
     EXPECT_EQ(pixelsOf(surface), (std::vector<TColor32>{0x00FFFFFFu, 0xFF00FF00u, 0xFFFF0000u, 0x007F7F7Fu}));
+}
+
+TEST(AssignDecodedPicture, AMetafileOfManyBandsIsDrawnOnRedBandByBand)
+{
+    // Opaque green from row 1500 down, nothing above: the drawing on red is
+    // made in bands of rows, each drawn from its own first row.
+    DecodedPicture picture;
+    picture.kind = PictureKind::Metafile;
+    picture.width = 4096;
+    picture.height = 2048;
+    picture.render = [](TBitmap32& canvas, std::int32_t top) {
+        for (std::int32_t y = std::max(0, 1500 - top); y < canvas.Height(); ++y)
+            for (std::int32_t x = 0; x < canvas.Width(); ++x)
+                canvas.pixel(x, y) = 0xFF00FF00u;
+    };
+    TBitmap32 surface;
+    Assign(surface, picture);
+    int wrong = 0;
+    for (std::int32_t y = 0; y < surface.Height(); ++y)
+        for (std::int32_t x = 0; x < surface.Width(); x += 97)
+            wrong += surface.pixel(x, y) != (y >= 1500 ? 0xFF00FF00u : 0x00FFFFFFu);
+    EXPECT_EQ(wrong, 0);
 }
 
 TEST(AssignDecodedPicture, AnEmptyPictureEmptiesTheSurface)

@@ -1,12 +1,15 @@
 #include "imaging/PhotoLoading.h"
 
 #include "common/Error.h"
+#include "common/LeasedFile.h"
 #include "imaging/DecodedPicture.h"
+#include "imaging/PhotoFile.h"
 #include "imaging/PhotoFixtures.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fcntl.h>
 #include <grp.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -266,6 +269,32 @@ TEST(LoadFromFile, AFileThatCannotBeOpenedNamesItselfAndTheReason)
     ASSERT_TRUE(WIFEXITED(status));
     ASSERT_EQ(WEXITSTATUS(status), 0) << "could not become an unprivileged user";
     EXPECT_EQ(message, expected);
+}
+
+// Nothing about a photo file may make the load wait: not the open (another
+// program's lease on the file), not a read (a file that looks regular but
+// gives its bytes only as they come, as /proc/kmsg does, which only root can
+// read: the descriptor is checked to stay non-blocking instead).
+TEST(LoadFromFile, NoPhotoFileMakesTheLoadWait)
+{
+    TempFolder folder;
+    const std::string path = folder.write("leased.jpg", encodeJpeg({8, 8}));
+    {
+        const test::LeasedFile lease(path);
+        ASSERT_TRUE(lease.held());
+        EXPECT_EQ(test::inChildWithin(10, [&] {
+                      TBitmap32 surface;
+                      return loadError(path, surface);
+                  }),
+                  "returned Impossible d'ouvrir le fichier \"" + path + "\". Resource temporarily unavailable");
+        EXPECT_EQ(test::inChildWithin(10, [&] {
+                      TBitmap32 surface;
+                      return std::to_string(ChargePhotoReduite(path, surface));
+                  }),
+                  "returned 1");
+    }
+    const PhotoFileHandle file = openPhotoFile(folder.write("plain.jpg", encodeJpeg({8, 8})));
+    EXPECT_NE(::fcntl(::fileno(file.get()), F_GETFL) & O_NONBLOCK, 0);
 }
 
 TEST(photoExtension, IsTheTextAfterTheLastDotOfTheName)

@@ -1,4 +1,5 @@
 #include "common/Error.h"
+#include "common/LeasedFile.h"
 #include "lut/CubeFixtures.h"
 #include "lut/CubeReader.h"
 
@@ -106,4 +107,24 @@ TEST_F(CubeFile, AFileThatCannotBeOpenedRaisesTheOpenError)
     int status = 0;
     ::waitpid(child, &status, 0);
     EXPECT_EQ(message, "Impossible d'ouvrir le fichier \"" + path + "\". Permission denied");
+}
+
+// Another program's lease on the file: a blocking open would wait for it
+// (45 s by default) instead of reporting the file it cannot open yet.
+TEST_F(CubeFile, AFileThatWouldMakeTheOpenWaitRaisesTheOpenErrorAtOnce)
+{
+    const auto path = write("leased.cube", test::identityCubeText(2));
+    const test::LeasedFile lease(path);
+    ASSERT_TRUE(lease.held());
+    const std::string outcome = test::inChildWithin(10, [&] {
+        try {
+            LutTable table;
+            std::int32_t taille = 0;
+            loadCubeFile(path, table, taille);
+        } catch (const Error& error) {
+            return std::string(error.what());
+        }
+        return std::string("no error");
+    });
+    EXPECT_EQ(outcome, "returned Impossible d'ouvrir le fichier \"" + path + "\". Resource temporarily unavailable");
 }

@@ -1,6 +1,7 @@
 #pragma once
 // Small metafiles written record by record: a 100 x 50 picture (at 96 pixels
 // per inch) holding a blue rectangle from (10, 10) to (60, 40), no outline.
+// Other bounds make the same file declare a larger picture.
 
 #include <cstdint>
 #include <vector>
@@ -22,11 +23,11 @@ public:
     std::vector<std::uint8_t> bytes;
 };
 
-inline std::vector<std::uint8_t> blueRectangleWmf()
+inline std::vector<std::uint8_t> blueRectangleWmf(std::uint16_t width = 100, std::uint16_t height = 50)
 {
     LittleEndianWriter w;
     // Placeable header: key, handle, bounds, units per inch, reserved, checksum.
-    const std::uint16_t placeable[10] = {0xCDD7, 0x9AC6, 0, 0, 0, 100, 50, 96, 0, 0};
+    const std::uint16_t placeable[10] = {0xCDD7, 0x9AC6, 0, 0, 0, width, height, 96, 0, 0};
     std::uint16_t checksum = 0;
     for (std::uint16_t word : placeable)
         checksum ^= word;
@@ -42,7 +43,7 @@ inline std::vector<std::uint8_t> blueRectangleWmf()
             records.u16(p);
     };
     record(0x020B, {0, 0});                // SETWINDOWORG y, x
-    record(0x020C, {50, 100});             // SETWINDOWEXT y, x
+    record(0x020C, {height, width});       // SETWINDOWEXT y, x
     record(0x02FC, {0, 0x0000, 0x00FF, 0}); // CREATEBRUSHINDIRECT solid, COLORREF 0x00FF0000 (blue)
     record(0x012D, {0});                   // SELECTOBJECT brush
     record(0x02FA, {5, 0, 0, 0, 0});       // CREATEPENINDIRECT PS_NULL
@@ -62,7 +63,7 @@ inline std::vector<std::uint8_t> blueRectangleWmf()
     return w.bytes;
 }
 
-inline std::vector<std::uint8_t> blueRectangleEmf()
+inline std::vector<std::uint8_t> blueRectangleEmf(std::uint32_t width = 100, std::uint32_t height = 50)
 {
     LittleEndianWriter r;
     r.u32(39); // EMR_CREATEBRUSHINDIRECT
@@ -92,10 +93,10 @@ inline std::vector<std::uint8_t> blueRectangleEmf()
     LittleEndianWriter w;
     w.u32(1); // EMR_HEADER
     w.u32(88);
-    for (std::uint32_t v : {0u, 0u, 99u, 49u})
+    for (std::uint32_t v : {0u, 0u, width - 1, height - 1})
         w.u32(v); // bounds in device pixels
-    for (std::uint32_t v : {0u, 0u, 2645u, 1322u})
-        w.u32(v); // frame in hundredths of a millimetre
+    for (std::uint32_t v : {0u, 0u, width * 2540 / 96, height * 2540 / 96})
+        w.u32(v); // frame in hundredths of a millimetre (2645 x 1322 for 100 x 50)
     w.u32(0x464D4520);
     w.u32(0x10000);
     w.u32(std::uint32_t(88 + r.bytes.size()));

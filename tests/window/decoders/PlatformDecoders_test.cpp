@@ -12,6 +12,10 @@
 #include <QImageWriter>
 #include <QtTest>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 using namespace teintelle;
 using namespace teintelle::fixtures;
 
@@ -67,6 +71,146 @@ std::vector<std::uint8_t> bmp32WithAlphaMask(int width, int height)
     put32(b, 2, std::uint32_t(b.size()));
     return b;
 }
+
+// An uncompressed BMP of 8 or 1 bits per pixel, stored top row first: the
+// reader's picture is narrower than the surface. Each pixel's palette index
+// and that entry's colour are the two functions below.
+int paletteIndex(int x, int y, int bitCount) { return bitCount == 1 ? (x ^ y) & 1 : (x * 7 + y * 13) % 251; }
+
+TColor32 paletteColour(int i)
+{
+    return 0xFF000000u | (std::uint32_t(i) << 16) | (std::uint32_t(255 - i) << 8) | std::uint32_t(i / 2);
+}
+
+std::vector<std::uint8_t> paletteBmp(int width, int height, int bitCount)
+{
+    const int colours = 1 << bitCount;
+    auto b = bmpHeader(width, -height, bitCount);
+    put32(b, 10, std::uint32_t(54 + 4 * colours));
+    put32(b, 46, std::uint32_t(colours));
+    for (int i = 0; i < colours; ++i)
+        for (int k = 0; k < 4; ++k)
+            b.push_back(k == 3 ? 0 : std::uint8_t(paletteColour(i) >> (8 * k)));
+    const int rowBytes = (width * bitCount + 31) / 32 * 4;
+    for (int y = 0; y < height; ++y) {
+        std::vector<std::uint8_t> row(std::size_t(rowBytes), 0);
+        for (int x = 0; x < width; ++x) {
+            if (bitCount == 8)
+                row[std::size_t(x)] = std::uint8_t(paletteIndex(x, y, 8));
+            else
+                row[std::size_t(x / 8)] |= std::uint8_t(paletteIndex(x, y, 1) << (7 - x % 8));
+        }
+        b.insert(b.end(), row.begin(), row.end());
+    }
+    put32(b, 2, std::uint32_t(b.size()));
+    return b;
+}
+
+// An 8-bit run-length BMP of side x side pixels whose data ends at once:
+// about a kilobyte for a picture as large as a surface.
+std::vector<std::uint8_t> emptyRle8Bmp(std::int32_t side)
+{
+    auto b = bmpHeader(side, side, 8, 1);
+    put32(b, 10, 54 + 1024);
+    put32(b, 46, 256); // colours used
+    for (int i = 0; i < 256; ++i)
+        for (int k = 0; k < 4; ++k)
+            b.push_back(std::uint8_t(k == 3 ? 0 : i));
+    b.push_back(0); // end of bitmap
+    b.push_back(1);
+    put32(b, 34, 2);
+    put32(b, 2, std::uint32_t(b.size()));
+    return b;
+}
+
+// A black RGB TIFF of side x side pixels in deflate strips of 64 rows.
+std::vector<std::uint8_t> blackDeflateTiff(std::uint32_t side)
+{
+    constexpr std::uint32_t kRows = 64;
+    const std::uint32_t strips = (side + kRows - 1) / kRows;
+    auto deflated = [&](std::uint32_t rows) {
+        // qCompress gives a zlib stream after a 4-byte length.
+        const QByteArray z = qCompress(QByteArray(qsizetype(side) * 3 * rows, '\0'), 9);
+        return std::vector<std::uint8_t>(z.begin() + 4, z.end());
+    };
+    const auto full = deflated(kRows);
+    const auto last = deflated(side - (strips - 1) * kRows);
+    struct Entry {
+        std::uint16_t tag, type;
+        std::uint32_t count, value;
+    };
+    const std::uint32_t entries = 11;
+    const std::uint32_t bitsAt = 8 + 2 + entries * 12 + 4;
+    const std::uint32_t offsetsAt = bitsAt + 6, countsAt = offsetsAt + 4 * strips, dataAt = countsAt + 4 * strips;
+    const Entry ifd[entries] = {{256, 4, 1, side},     {257, 4, 1, side},  {258, 3, 3, bitsAt},
+                                {259, 3, 1, 8},        {262, 3, 1, 2},     {273, 4, strips, offsetsAt},
+                                {277, 3, 1, 3},        {278, 4, 1, kRows}, {279, 4, strips, countsAt},
+                                {284, 3, 1, 1},        {339, 3, 1, 1}};
+    std::vector<std::uint8_t> b = {'I', 'I', 42, 0, 8, 0, 0, 0};
+    auto add16 = [&](std::uint32_t v) { b.push_back(std::uint8_t(v)), b.push_back(std::uint8_t(v >> 8)); };
+    auto add32 = [&](std::uint32_t v) { add16(v & 0xFFFF), add16(v >> 16); };
+    add16(entries);
+    for (const Entry& e : ifd) {
+        add16(e.tag), add16(e.type), add32(e.count);
+        add32(e.type == 3 && e.count == 1 ? e.value & 0xFFFF : e.value);
+    }
+    add32(0);
+    add16(8), add16(8), add16(8);
+    for (std::uint32_t i = 0, at = dataAt; i < strips; at += std::uint32_t(full.size()), ++i)
+        add32(at);
+    for (std::uint32_t i = 0; i < strips; ++i)
+        add32(std::uint32_t(i + 1 < strips ? full.size() : last.size()));
+    for (std::uint32_t i = 0; i < strips; ++i) {
+        const auto& strip = i + 1 < strips ? full : last;
+        b.insert(b.end(), strip.begin(), strip.end());
+    }
+    return b;
+}
+
+#if !defined(__SANITIZE_ADDRESS__)
+// LoadFromFile in a child process held to `limit` bytes of address space:
+// the error it ended with, "" for none, or what else became of it.
+QString loadUnderAddressLimit(const std::string& path, rlim_t limit, QSize& size)
+{
+    int link[2];
+    if (::pipe(link) != 0)
+        return "no pipe";
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(link[0]);
+        const rlimit cap{limit, limit};
+        ::setrlimit(RLIMIT_AS, &cap);
+        ::alarm(120); // a child stuck for want of memory ends too
+        std::string outcome;
+        TBitmap32 surface;
+        try {
+            LoadFromFile(path, surface);
+            outcome = std::to_string(surface.Width()) + " " + std::to_string(surface.Height());
+        } catch (const Error& e) {
+            outcome = std::string("error ") + e.what();
+        }
+        const bool sent = ::write(link[1], outcome.data(), outcome.size()) == ssize_t(outcome.size());
+        ::_exit(sent ? 0 : 1);
+    }
+    ::close(link[1]);
+    QByteArray text;
+    char block[512];
+    for (ssize_t got; (got = ::read(link[0], block, sizeof block)) > 0;)
+        text.append(block, got);
+    ::close(link[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    if (!WIFEXITED(status))
+        return QString("killed by signal %1").arg(WTERMSIG(status));
+    if (text.startsWith("error "))
+        return QString::fromUtf8(text.mid(6));
+    const auto sides = text.split(' ');
+    if (sides.size() != 2)
+        return "no outcome";
+    size = QSize(sides[0].toInt(), sides[1].toInt());
+    return {};
+}
+#endif
 
 QString loadError(const std::string& path, TBitmap32& surface)
 {
@@ -150,6 +294,35 @@ private slots:
             }
     }
 
+    void narrowBitmapsBecomeTheirColours_data()
+    {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("height");
+        QTest::addColumn<int>("bitCount");
+        // Rows padded to whole words, in one band or in several.
+        QTest::newRow("8-bit small") << 7 << 5 << 8;
+        QTest::newRow("8-bit, several bands") << 301 << 500 << 8;
+        QTest::newRow("1-bit small") << 9 << 3 << 1;
+        QTest::newRow("1-bit, several bands") << 333 << 401 << 1;
+    }
+
+    void narrowBitmapsBecomeTheirColours()
+    {
+        QFETCH(int, width);
+        QFETCH(int, height);
+        QFETCH(int, bitCount);
+        TempFolder folder;
+        TBitmap32 surface;
+        QCOMPARE(loadError(folder.write("p.bmp", paletteBmp(width, height, bitCount)), surface), QString());
+        QCOMPARE(surface.Width(), width);
+        QCOMPARE(surface.Height(), height);
+        int wrong = 0;
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                wrong += surface.pixel(x, y) != paletteColour(paletteIndex(x, y, bitCount));
+        QCOMPARE(wrong, 0);
+    }
+
     void iconWithoutAlphaIsRedoneAsAMetafile()
     {
         TempFolder folder;
@@ -214,6 +387,54 @@ private slots:
         TBitmap32 surface;
         const QString error = loadError(folder.write(name.toStdString(), junk), surface);
         QVERIFY2(error.startsWith(prefix), qPrintable(error));
+    }
+
+    void aFileNamedBmpThatIsNoBmpGivesTheReaderError()
+    {
+        TempFolder folder;
+        TBitmap32 surface;
+        const QString error = loadError(folder.write("photo.bmp", encoded(pattern(64, 64, true), "png")), surface);
+        QVERIFY2(error.startsWith("Impossible de décoder l'image ("), qPrintable(error));
+    }
+
+    void tinyFilesOfHugePictures_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("error");
+        auto row = [](const char* tag, const char* name, const std::vector<std::uint8_t>& b, const char* error) {
+            QTest::newRow(tag) << QString(name) << QByteArray(reinterpret_cast<const char*>(b.data()), qsizetype(b.size()))
+                               << QString(error);
+        };
+        // 11585 x 11585 is the largest square a surface holds; one more
+        // column and row is beyond it.
+        row("wmf", "m.wmf", blueRectangleWmf(11585, 11585), "");
+        row("emf", "m.emf", blueRectangleEmf(11585, 11585), "");
+        row("rle8 bmp", "p.bmp", emptyRle8Bmp(11585), "");
+        row("deflate tiff", "p.tif", blackDeflateTiff(11585), "");
+        row("wmf beyond", "m.wmf", blueRectangleWmf(11586, 11586), "Can't allocate the DIB handle");
+        row("emf beyond", "m.emf", blueRectangleEmf(11586, 11586), "Can't allocate the DIB handle");
+        row("rle8 bmp beyond", "p.bmp", emptyRle8Bmp(11586), "Can't allocate the DIB handle");
+        row("deflate tiff beyond", "p.tif", blackDeflateTiff(11586), "Can't allocate the DIB handle");
+    }
+
+    void tinyFilesOfHugePictures()
+    {
+#if defined(__SANITIZE_ADDRESS__)
+        QSKIP("the address sanitizer reserves more address space than the limit");
+#else
+        // A surface of 11585 x 11585 takes 512 MiB; under 1 GiB of address
+        // space no picture of the decoder's own may come on top of it.
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, error);
+        TempFolder folder;
+        const std::string path = folder.write(name.toStdString(), std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
+        QSize size;
+        QCOMPARE(loadUnderAddressLimit(path, rlim_t(1) << 30, size), error);
+        if (error.isEmpty())
+            QCOMPARE(size, QSize(11585, 11585));
+#endif
     }
 
     void hugeBmpGivesTheSurfaceMemoryError()
