@@ -263,12 +263,12 @@ DecodedPicture decodeEnhancedMetafile(const std::string& path)
 
 DecodedPicture decodePng(const std::string& path)
 {
-    return fromImage(readRaster(asByteArray(readPictureFile(path)), "png", false), PictureKind::Tiff);
+    return rasterPicture(readPictureFile(path), "png", PictureKind::Tiff, false);
 }
 
 DecodedPicture decodeWebp(const std::string& path)
 {
-    return fromImage(readRaster(asByteArray(readPictureFile(path)), "webp", false), PictureKind::Tiff);
+    return rasterPicture(readPictureFile(path), "webp", PictureKind::Tiff, false);
 }
 
 std::mutex& metafileLock()
@@ -285,9 +285,9 @@ PictureDecoder oneAtATime(DecodedPicture (*decode)(const std::string&))
         DecodedPicture picture = decode(path);
         hold.unlock();
         if (picture.render) {
-            picture.render = [render = std::move(picture.render)](TBitmap32& canvas) {
+            picture.render = [render = std::move(picture.render)](TBitmap32& canvas, std::int32_t top) {
                 const std::lock_guard<std::mutex> drawing(metafileLock());
-                render(canvas);
+                render(canvas, top);
             };
         }
         return picture;
