@@ -11,6 +11,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-svg-dev qt6-image-formats-plugins libgl-dev
   libjpeg62-turbo-dev libwmf-dev libemf2svg-dev
+  libpng-dev libtiff-dev libexiv2-dev
   libexpat1-dev fonts-urw-base35
   locales
   libgtest-dev libgmock-dev libbenchmark-dev

@@ -5,7 +5,8 @@
 #
 # With TEINTELLE_SHOT_FOLDER and TEINTELLE_SHOT_PHOTO set, it types them into
 # the two fields as a user would, opens the tree and selects its first effect
-# (TEINTELLE_SHOT_KEYS overrides the keys pressed in the tree) before the shot.
+# (TEINTELLE_SHOT_KEYS overrides the keys pressed in the tree) before the shot;
+# TEINTELLE_SHOT_MENU="X Y" then right-clicks at that point of the screen.
 # Needs Debian's xvfb, imagemagick and xdotool.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -28,6 +29,10 @@ xvfb-run -a -s "-screen 0 900x480x24" bash -c '
     xdotool type --delay 5 "${TEINTELLE_SHOT_PHOTO:-}"
     sleep 1
     xdotool key Escape shift+Tab ${TEINTELLE_SHOT_KEYS:-Right Down}
+    sleep 1
+  fi
+  if [ -n "${TEINTELLE_SHOT_MENU:-}" ]; then # "X Y": a right click there (a context menu)
+    xdotool mousemove $TEINTELLE_SHOT_MENU click 3
     sleep 1
   fi
   import -window root -crop 799x341+0+0 "$2"

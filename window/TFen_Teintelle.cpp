@@ -95,6 +95,9 @@ TFen_Teintelle::TFen_Teintelle(UserDialogs& dialogs, const QString& programFile,
 
 TFen_Teintelle::~TFen_Teintelle()
 {
+    // A running export finishes first: it reads the photo and writes its file.
+    if (exportThread_.joinable())
+        exportThread_.join();
     hide();
     FormDestroy();
 }
@@ -237,6 +240,7 @@ void TFen_Teintelle::connectEvents()
             [this] { runHandler([this] { browseForEffectFolder(); }); });
     connect(Image322, &TImage32::doubleClicked, this, [this] { runHandler([this] { Image322DblClick(); }); });
     connect(Bt_AnnuleEffet, &QPushButton::clicked, this, [this] { runHandler([this] { Image322DblClick(); }); });
+    createExportAction();
 }
 
 bool TFen_Teintelle::eventFilter(QObject* watched, QEvent* event)

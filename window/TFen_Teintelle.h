@@ -13,8 +13,11 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 
+class QAction;
 class QLabel;
+class QProgressDialog;
 class QTreeView;
 
 namespace teintelle {
@@ -102,6 +105,10 @@ public:
     void Bt_SansEffetMouseEnter();
     void Bt_SansEffetMouseLeave();
     void Image322DblClick();
+    // The large view's context menu and Ctrl+S: the photo at full size with
+    // the effect applied, into a file the user names.
+    void EnregistrerPhotoAvecEffet();
+    QAction* exportAction() const { return exportAction_; }
 
     void ChargeIcones(const QString& libraryPath);
     bool ChargeTableLut(const std::string& path);
@@ -132,6 +139,10 @@ private:
     void browseForPhoto();
     void browseForEffectFolder();
     void showError(const QString& message);
+    void createExportAction();
+    void keepAppliedEffect(const std::string& path);
+    void updateExportAction();
+    void exportFinished(const QString& failure);
 
     UserDialogs& dialogs_;
     QString title_;
@@ -148,6 +159,17 @@ private:
     LutTable TableLut;
     std::unique_ptr<TBitmap32> ImageTraitee;
     float coef = 0.0f;
+
+    // The export: the photo last loaded, the table and effect last applied
+    // since (a copy, so that a later selection cannot change it under a
+    // running export), and the export running off the window's thread.
+    QAction* exportAction_ = nullptr;
+    std::string loadedPhoto_;
+    std::shared_ptr<const LutTable> appliedTable_;
+    std::string appliedEffect_;
+    std::thread exportThread_;
+    bool exporting_ = false;
+    QProgressDialog* exportProgress_ = nullptr;
 };
 
 // The icon library the tree's icons come from: here the generic icons of the

@@ -17,6 +17,8 @@
 #include <QLabel>
 #include <QTreeView>
 
+#include <cstring>
+
 namespace teintelle {
 
 void TFen_Teintelle::RepertoireFichiersCubeChange()
@@ -86,6 +88,7 @@ void TFen_Teintelle::TreeView1Change()
     AppliqueLut(Image321->Bitmap(), *ImageTraitee);
     Image322->Bitmap().Assign(ImageTraitee.get());
     Image322->Refresh();
+    keepAppliedEffect(path);
 }
 
 bool TFen_Teintelle::ChargeTableLut(const std::string& path)
@@ -101,6 +104,21 @@ bool TFen_Teintelle::ChargeTableLut(const std::string& path)
 void TFen_Teintelle::AppliqueLut(const TBitmap32& source, TBitmap32& destination)
 {
     teintelle::AppliqueLut(source, destination, TableLut, TailleTableLut, coef);
+}
+
+void TFen_Teintelle::keepAppliedEffect(const std::string& path)
+{
+    appliedTable_.reset();
+    try {
+        auto copy = std::make_shared<LutTable>();
+        copy->resize(TailleTableLut);
+        std::memcpy(&copy->inFileOrder(0), TableLut.data(), TableLut.entryCount() * sizeof(TLutValeur));
+        appliedTable_ = std::move(copy);
+        appliedEffect_ = path;
+    } catch (const std::exception&) {
+        // No memory for the copy: the effect is shown, it cannot be saved.
+    }
+    updateExportAction();
 }
 
 void TFen_Teintelle::browseForEffectFolder()

@@ -1,16 +1,24 @@
-// The photo's handlers: the photo field, the compare button and the cancel.
+// The photo's handlers: the photo field, the compare button, the cancel and
+// the export of the photo with its effect.
 #include "window/TFen_Teintelle.h"
 
 #include "window/UserDialogs.h"
 #include "window/Widgets.h"
+#include "common/Error.h"
+#include "export/PhotoExport.h"
 #include "imaging/PhotoLoading.h"
 #include "window/TImage32.h"
+#include "window/decoders/PlatformDecoders.h"
 
+#include <QAction>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QProgressDialog>
 #include <QTreeView>
+
+#include <system_error>
 
 #include <sys/stat.h>
 
@@ -46,6 +54,9 @@ void TFen_Teintelle::FichierImageChange()
     const QString text = FichierImage->text();
     if (!namesExistingFile(text))
         return;
+    loadedPhoto_ = localPath(text);
+    appliedTable_.reset();
+    updateExportAction();
     TBitmap32& source = Image321->Bitmap();
     ResolutionChargee = ChargePhotoReduite(localPath(text), source);
     Label3->setText(sizeLabel(scaled(source.Width(), ResolutionChargee), scaled(source.Height(), ResolutionChargee)));
@@ -112,6 +123,94 @@ void TFen_Teintelle::Image322DblClick()
     if (NoeudRacine.isValid())
         TreeView1->setCurrentIndex(NoeudRacine);
     Bt_SansEffet->setEnabled(false);
+    appliedTable_.reset();
+    updateExportAction();
+}
+
+void TFen_Teintelle::createExportAction()
+{
+    exportAction_ = new QAction(QStringLiteral("Enregistrer la photo avec l'effet…"), this);
+    exportAction_->setObjectName(QStringLiteral("EnregistrerPhotoAvecEffet"));
+    exportAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    exportAction_->setShortcutContext(Qt::WindowShortcut);
+    // The large view's context menu holds the one entry; the window holds it
+    // too so that its shortcut works wherever the focus is.
+    Image322->setContextMenuPolicy(Qt::ActionsContextMenu);
+    Image322->addAction(exportAction_);
+    addAction(exportAction_);
+    connect(exportAction_, &QAction::triggered, this, [this] { runHandler([this] { EnregistrerPhotoAvecEffet(); }); });
+    updateExportAction();
+}
+
+void TFen_Teintelle::updateExportAction()
+{
+    if (exportAction_ != nullptr)
+        exportAction_->setEnabled(!loadedPhoto_.empty() && appliedTable_ != nullptr && !exporting_);
+}
+
+void TFen_Teintelle::EnregistrerPhotoAvecEffet()
+{
+    if (loadedPhoto_.empty() || appliedTable_ == nullptr || exporting_)
+        return;
+    const QFileInfo photo(QFile::decodeName(QByteArray::fromStdString(loadedPhoto_)));
+    const QString proposed =
+        QString::fromStdString(exportName(photo.fileName().toStdString(), appliedEffect_, ExportFormat::Jpeg));
+    const auto chosen = dialogs_.chooseSaveFile(this, photo.absolutePath(), proposed);
+    if (!chosen)
+        return;
+    const std::string output = localPath(*chosen);
+    const auto format = exportFormatForName(output);
+    if (!format)
+        throw Error("Extension de fichier image inconnue (." + photoExtension(output) + ")");
+
+    ExportOptions options;
+    options.format = *format;
+    options.overwrite = true; // the save dialog asked before replacing a file
+    options.overlap = true;
+    options.progress = [this](double fraction) {
+        QMetaObject::invokeMethod(
+            this, [this, fraction] { if (exportProgress_ != nullptr) exportProgress_->setValue(int(fraction * 100)); },
+            Qt::QueuedConnection);
+    };
+    exportProgress_ = new QProgressDialog(QStringLiteral("Enregistrement de « %1 »…").arg(QFileInfo(*chosen).fileName()),
+                                          QString(), 0, 100, this);
+    exportProgress_->setWindowTitle(title_);
+    exportProgress_->setWindowModality(Qt::NonModal);
+    exportProgress_->setCancelButton(nullptr);
+    exportProgress_->setMinimumDuration(500);
+    exportProgress_->setValue(0);
+    exporting_ = true;
+    updateExportAction();
+    if (exportThread_.joinable())
+        exportThread_.join();
+    const auto work = [this, photo = loadedPhoto_, output, table = appliedTable_, options] {
+        QString failure;
+        try {
+            exportPhoto(photo, output, *table, table->taille(), options, platformPhotoReaders());
+        } catch (const std::bad_alloc&) {
+            failure = QStringLiteral("Mémoire insuffisante");
+        } catch (const std::exception& error) {
+            failure = QString::fromUtf8(error.what());
+        }
+        QMetaObject::invokeMethod(this, [this, failure] { exportFinished(failure); }, Qt::QueuedConnection);
+    };
+    try {
+        exportThread_ = std::thread(work);
+    } catch (const std::system_error& error) { // no thread to be had
+        exportFinished(QString::fromUtf8(error.what()));
+    }
+}
+
+void TFen_Teintelle::exportFinished(const QString& failure)
+{
+    if (exportThread_.joinable())
+        exportThread_.join();
+    exporting_ = false;
+    delete exportProgress_;
+    exportProgress_ = nullptr;
+    updateExportAction();
+    if (!failure.isEmpty())
+        showError(failure);
 }
 
 } // namespace teintelle

@@ -63,4 +63,28 @@ std::optional<QString> QtUserDialogs::chooseFile(QWidget* parent, const QString&
     return dialog.selectedFiles().first();
 }
 
+std::optional<QString> QtUserDialogs::chooseSaveFile(QWidget* parent, const QString& startFolder,
+                                                     const QString& proposedName)
+{
+    QFileDialog dialog(parent, QStringLiteral("Enregistrer la photo avec l'effet"));
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    // Qt's own dialog, whose texts can all be set here, in French whatever
+    // translation is loaded.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setLabelText(QFileDialog::LookIn, QStringLiteral("Dossier :"));
+    dialog.setLabelText(QFileDialog::FileName, QStringLiteral("Nom du fichier :"));
+    dialog.setLabelText(QFileDialog::FileType, QStringLiteral("Type :"));
+    dialog.setLabelText(QFileDialog::Accept, QStringLiteral("&Enregistrer"));
+    dialog.setLabelText(QFileDialog::Reject, QStringLiteral("Annuler"));
+    dialog.setNameFilters({QStringLiteral("Photo JPEG (*.jpg *.jpeg)"), QStringLiteral("Image PNG (*.png)"),
+                           QStringLiteral("Image TIFF (*.tif *.tiff)")});
+    dialog.setDefaultSuffix(QStringLiteral("jpg"));
+    dialog.setDirectory(startFolder);
+    dialog.selectFile(proposedName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().first();
+}
+
 } // namespace teintelle

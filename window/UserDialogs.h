@@ -26,6 +26,10 @@ public:
     // The file-open dialog; nothing when cancelled.
     virtual std::optional<QString> chooseFile(QWidget* parent, const QString& title, const QString& filter,
                                               const QString& startFolder, const QString& preselected) = 0;
+    // The save dialog of the export: French title and buttons, JPEG, PNG and
+    // TIFF; asks before replacing a file. Nothing when cancelled.
+    virtual std::optional<QString> chooseSaveFile(QWidget* parent, const QString& startFolder,
+                                                  const QString& proposedName) = 0;
 };
 
 // The real boxes and dialogs, through QMessageBox and QFileDialog.
@@ -37,6 +41,8 @@ public:
     std::optional<QString> chooseFolder(QWidget* parent, const QString& startFolder) override;
     std::optional<QString> chooseFile(QWidget* parent, const QString& title, const QString& filter,
                                       const QString& startFolder, const QString& preselected) override;
+    std::optional<QString> chooseSaveFile(QWidget* parent, const QString& startFolder,
+                                          const QString& proposedName) override;
 };
 
 } // namespace teintelle

@@ -22,6 +22,9 @@ public:
     std::optional<QString> fileAnswer;
     QString lastFileTitle, lastFileFilter, lastFileStart, lastFilePreselected;
     int fileDialogs = 0;
+    std::optional<QString> saveAnswer;
+    QString lastSaveStart, lastSaveProposed;
+    int saveDialogs = 0;
 
     void showNotice(const QString& title, const QString& text) override
     {
@@ -49,6 +52,13 @@ public:
         lastFileStart = startFolder;
         lastFilePreselected = preselected;
         return fileAnswer;
+    }
+    std::optional<QString> chooseSaveFile(QWidget*, const QString& startFolder, const QString& proposedName) override
+    {
+        ++saveDialogs;
+        lastSaveStart = startFolder;
+        lastSaveProposed = proposedName;
+        return saveAnswer;
     }
 };
 

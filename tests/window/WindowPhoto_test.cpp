@@ -10,6 +10,8 @@
 #include "window/TImage32.h"
 #include "window/EffectTreeModel.h"
 #include "lut/LutMessages.h"
+#include "export/PhotoExport.h"
+#include "lut/CubeReader.h"
 
 #include <QAction>
 #include <QAbstractItemView>
@@ -775,6 +777,79 @@ private slots:
         }
         QCOMPARE(readBytes(ini), expected);
         QVERIFY(dialogs.errors.isEmpty() && dialogs.notices.isEmpty());
+    }
+
+    // The large view's one menu entry, also Ctrl+S: the shown photo at full
+    // size with the effect applied, into the file the dialog gives.
+    void theViewsMenuSavesThePhotoWithItsEffect()
+    {
+        const QString cube = effect(QStringLiteral("Rotation.cube"), kRotatingCube);
+        auto window = makeWindow();
+        QAction* save = window->exportAction();
+        QCOMPARE(save->text(), QStringLiteral("Enregistrer la photo avec l'effet…"));
+        QCOMPARE(save->shortcut(), QKeySequence(QStringLiteral("Ctrl+S")));
+        QCOMPARE(window->Image322->contextMenuPolicy(), Qt::ActionsContextMenu);
+        QCOMPARE(window->Image322->actions(), QList<QAction*>({save}));
+        QVERIFY2(!save->isEnabled(), "no photo");
+        const QString photo = jpeg(QStringLiteral("plage.jpg"), 301, 203);
+        window->FichierImage->setText(photo);
+        QVERIFY2(!save->isEnabled(), "no effect applied since the photo was loaded");
+        selectEffect(*window, QStringLiteral("Rotation.cube"));
+        QVERIFY(save->isEnabled());
+
+        // Cancelled: nothing written.
+        save->trigger();
+        QCOMPARE(dialogs.saveDialogs, 1);
+        QCOMPARE(dialogs.lastSaveStart, photoFolder->path());
+        QCOMPARE(dialogs.lastSaveProposed, QStringLiteral("plage-Rotation.jpg"));
+        QCOMPARE(QDir(photoFolder->path()).entryList(QDir::Files | QDir::Hidden), QStringList({"plage.jpg"}));
+
+        dialogs.saveAnswer = photoFolder->filePath(QStringLiteral("plage-Rotation.jpg"));
+        window->show();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        QTest::keyClick(window->TreeView1, Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(dialogs.saveDialogs, 2);
+        QVERIFY2(!save->isEnabled(), "one export at a time");
+        QTRY_VERIFY(save->isEnabled());
+        QVERIFY(dialogs.errors.isEmpty());
+
+        // What the engine writes for the same photo and effect.
+        LutTable table;
+        std::int32_t size = 0;
+        QCOMPARE(loadCubeFile(QFile::encodeName(cube).toStdString(), table, size), CubeStatus::Loaded);
+        const QString expected = photoFolder->filePath(QStringLiteral("attendu.jpg"));
+        exportPhoto(QFile::encodeName(photo).toStdString(), QFile::encodeName(expected).toStdString(), table, size,
+                    {}, {});
+        QCOMPARE(readBytes(*dialogs.saveAnswer), readBytes(expected));
+
+        // Cancelling the effect, or another photo, takes the entry away.
+        window->Image322DblClick();
+        QVERIFY(!save->isEnabled());
+        selectEffect(*window, QStringLiteral("Rotation.cube"));
+        QVERIFY(save->isEnabled());
+        window->FichierImage->setText(jpeg(QStringLiteral("autre.jpg"), 40, 30));
+        QVERIFY(!save->isEnabled());
+    }
+
+    void aFailedSaveShowsTheErrorBox()
+    {
+        effect(QStringLiteral("Rotation.cube"), kRotatingCube);
+        auto window = makeWindow();
+        const QString photo = jpeg(QStringLiteral("plage.jpg"), 64, 48);
+        const QByteArray before = readBytes(photo);
+        window->FichierImage->setText(photo);
+        selectEffect(*window, QStringLiteral("Rotation.cube"));
+        for (const QString& answer : {photo, photoFolder->filePath(QStringLiteral("plage.gif"))}) {
+            dialogs.saveAnswer = answer;
+            window->exportAction()->trigger();
+            QTRY_VERIFY(window->exportAction()->isEnabled());
+        }
+        QCOMPARE(dialogs.errors.size(), 2);
+        QVERIFY2(dialogs.errors[0].startsWith(QStringLiteral("La photo ne peut pas être écrite sur elle-même")),
+                 qPrintable(dialogs.errors[0]));
+        QCOMPARE(dialogs.errors[1], QStringLiteral("Extension de fichier image inconnue (.gif)"));
+        QCOMPARE(readBytes(photo), before);
+        QCOMPARE(QDir(photoFolder->path()).entryList(QDir::Files | QDir::Hidden), QStringList({"plage.jpg"}));
     }
 };
 

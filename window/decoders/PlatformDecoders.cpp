@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <mutex>
 
 namespace teintelle {
 
@@ -260,7 +261,54 @@ DecodedPicture decodeEnhancedMetafile(const std::string& path)
     return fromSvg(enhancedMetafileToSvg(readPictureFile(path)));
 }
 
+DecodedPicture decodePng(const std::string& path)
+{
+    return rasterPicture(readPictureFile(path), "png", PictureKind::Tiff, false);
+}
+
+DecodedPicture decodeWebp(const std::string& path)
+{
+    return rasterPicture(readPictureFile(path), "webp", PictureKind::Tiff, false);
+}
+
+std::mutex& metafileLock()
+{
+    static std::mutex lock;
+    return lock;
+}
+
+// A metafile's conversion and every drawing of it under the one lock.
+PictureDecoder oneAtATime(DecodedPicture (*decode)(const std::string&))
+{
+    return [decode](const std::string& path) {
+        std::unique_lock<std::mutex> hold(metafileLock());
+        DecodedPicture picture = decode(path);
+        hold.unlock();
+        if (picture.render) {
+            picture.render = [render = std::move(picture.render)](TBitmap32& canvas, std::int32_t top) {
+                const std::lock_guard<std::mutex> drawing(metafileLock());
+                render(canvas, top);
+            };
+        }
+        return picture;
+    };
+}
+
 } // namespace
+
+PhotoReaders platformPhotoReaders()
+{
+    PhotoReaders readers;
+    readers.bitmap = decodeBitmap;
+    readers.icon = decodeIcon;
+    readers.tiff = decodeTiff;
+    readers.windowsMetafile = oneAtATime(decodeWindowsMetafile);
+    readers.enhancedMetafile = oneAtATime(decodeEnhancedMetafile);
+    // Photos with transparency are composited over white, as a TIFF is.
+    readers.png = decodePng;
+    readers.webp = decodeWebp;
+    return readers;
+}
 
 void installPlatformDecoders()
 {

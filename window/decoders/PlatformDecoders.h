@@ -1,5 +1,7 @@
 #pragma once
 
+#include "export/PhotoExport.h"
+
 namespace teintelle {
 
 // Installs the decoders of the full-size path that the engine leaves to the
@@ -8,5 +10,11 @@ namespace teintelle {
 // SVG and drawn by Qt SVG. Needs Qt's GUI module; drawing a metafile that
 // holds text needs a QGuiApplication (fonts).
 void installPlatformDecoders();
+
+// The same readers for the export, with PNG and WebP besides, handed to it
+// rather than installed. Usable from several threads at once: Qt's image
+// readers are reentrant; the metafile converters and their drawing, whose
+// libraries keep state of their own, run one at a time.
+PhotoReaders platformPhotoReaders();
 
 } // namespace teintelle

@@ -23,6 +23,8 @@ struct JpegSpec {
     JpegKind kind = JpegKind::Rgb420;
     bool progressive = false;
     int quality = 85;
+    std::vector<std::uint8_t> exif = {}; // written as an APP1 "Exif" segment when not empty
+    std::vector<std::uint8_t> icc = {};  // written as APP2 ICC segments when not empty
 };
 
 // A deterministic picture with edges and texture, so that every transform
@@ -85,6 +87,13 @@ inline std::vector<std::uint8_t> encodeJpeg(const JpegSpec& shape, const std::ve
         jpeg_simple_progression(&cinfo);
     }
     jpeg_start_compress(&cinfo, TRUE);
+    if (!shape.exif.empty()) {
+        std::vector<std::uint8_t> segment{'E', 'x', 'i', 'f', 0, 0};
+        segment.insert(segment.end(), shape.exif.begin(), shape.exif.end());
+        jpeg_write_marker(&cinfo, JPEG_APP0 + 1, segment.data(), unsigned(segment.size()));
+    }
+    if (!shape.icc.empty())
+        jpeg_write_icc_profile(&cinfo, shape.icc.data(), unsigned(shape.icc.size()));
     std::vector<JSAMPLE> row(std::size_t(shape.width) * components);
     while (cinfo.next_scanline < cinfo.image_height) {
         const int y = int(cinfo.next_scanline);
