@@ -16,6 +16,7 @@
 # costs only the build and the tests, and a changed install script starts again
 # from the bare root. Needs root (it runs itself through sudo otherwise).
 set -euo pipefail
+{ # read whole before it runs, so that editing the script does not change a run
 cd "$(dirname "$0")/.."
 checkout=$PWD
 
@@ -81,26 +82,22 @@ mount_into() { # TYPE SOURCE TARGET [OPTIONS]
 }
 
 # Extracts TAR into a new root NAME under the work folder and mounts what
-# programs inside expect: /proc, /sys, a /dev of the usual devices, the apt
-# archives cache. Prints the root's path.
+# programs inside expect: /proc, /sys, /dev/pts, /dev/shm (the usual device
+# nodes come in the tar), the apt archives cache. Sets root_path.
 open_root() {
   local root=$work/$2
   mkdir -p "$root"
   tar -xf "$1" -C "$root"
   mount_into proc proc "$root/proc"
   mount_into sysfs sysfs "$root/sys" ro
-  mount_into tmpfs tmpfs "$root/dev" mode=755
-  local device
-  for device in null zero full random urandom tty; do
-    touch "$root/dev/$device"
-    mount_into bind "/dev/$device" "$root/dev/$device"
-  done
-  ln -s /proc/self/fd "$root/dev/fd"
   mount_into devpts devpts "$root/dev/pts" newinstance,ptmxmode=0666
-  ln -s pts/ptmx "$root/dev/ptmx"
+  ln -sfn pts/ptmx "$root/dev/ptmx"
   mount_into tmpfs tmpfs "$root/dev/shm" mode=1777
   mount_into bind "$archives" "$root/var/cache/apt/archives"
   cp -L /etc/resolv.conf "$root/etc/resolv.conf"
+  printf '127.0.0.1 localhost\n127.0.1.1 %s\n' "$(hostname)" > "$root/etc/hosts" # for sudo
+  printf '#!/bin/sh\nexit 101\n' > "$root/usr/sbin/policy-rc.d" # no service starts in the root
+  chmod 0755 "$root/usr/sbin/policy-rc.d"
   root_path=$root
 }
 
@@ -124,7 +121,6 @@ if [ ! -f "$bare_tar" ]; then
     --customize-hook='chroot "$1" useradd --create-home --shell /bin/bash '"$user" \
     --customize-hook='echo "'"$user"' ALL=(ALL) NOPASSWD: ALL" > "$1/etc/sudoers.d/'"$user"'"' \
     --customize-hook='chmod 0440 "$1/etc/sudoers.d/'"$user"'"' \
-    --customize-hook='printf "#!/bin/sh\nexit 101\n" > "$1/usr/sbin/policy-rc.d"; chmod +x "$1/usr/sbin/policy-rc.d"' \
     bookworm "$work/bare.tar" "${sources[@]}" || fail "mmdebstrap"
   mv "$work/bare.tar" "$bare_tar"
 fi
@@ -213,3 +209,5 @@ done < "$work/files"
 [ ${#left[@]} -eq 0 ] || fail "left after purge: ${left[*]}"
 
 step "Passed, with the package"
+exit 0
+}
