@@ -67,13 +67,19 @@ mkdir -p "$cache" "$archives/partial"
 work=$(mktemp -d "$cache/run.XXXXXX")
 mounts=()
 cleanup() {
-  local i
+  local i process
+  # What still runs inside a root (after an interruption) would keep it busy.
+  for process in /proc/[0-9]*; do
+    case "$(readlink "$process/root" 2>/dev/null)" in "$work"/*) kill -KILL "${process#/proc/}" 2>/dev/null || true ;; esac
+  done
   for ((i = ${#mounts[@]} - 1; i >= 0; i--)); do
     umount "${mounts[i]}" 2>/dev/null || umount -l "${mounts[i]}" || true
   done
   rm -rf --one-file-system "$work"
 }
 trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
 
 mount_into() { # TYPE SOURCE TARGET [OPTIONS]
   mkdir -p "$3"
