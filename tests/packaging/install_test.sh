@@ -16,7 +16,7 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 id=org.teintelle.Teintelle
 program_folder=$prefix/lib/teintelle
 for file in lib/teintelle/Teintelle lib/teintelle/teintelle-cli lib/teintelle/Effets/Mire.jpg \
-            share/applications/$id.desktop share/metainfo/$id.metainfo.xml share/man/man1/teintelle-cli.1.gz; do
+            share/applications/$id.desktop share/metainfo/$id.metainfo.xml share/man/man1/teintelle-cli.1.gz share/man/man1/teintelle.1.gz; do
   [ -f "$prefix/$file" ] || fail "$file is not installed"
 done
 for size in 17 33 65; do
@@ -37,7 +37,9 @@ grep -qx "Icon=$id" "$prefix/share/applications/$id.desktop" || fail "the deskto
 desktop-file-validate "$prefix/share/applications/$id.desktop" || fail "desktop-file-validate"
 appstreamcli validate --no-net "$prefix/share/metainfo/$id.metainfo.xml" >/dev/null \
   || fail "appstreamcli validate: $(appstreamcli validate --no-net "$prefix/share/metainfo/$id.metainfo.xml")"
-zcat "$prefix/share/man/man1/teintelle-cli.1.gz" | grep -q '^\.TH TEINTELLE-CLI 1 ' || fail "the manual page has no title"
+for page in teintelle teintelle-cli; do
+  zcat "$prefix/share/man/man1/$page.1.gz" | grep -qi "^\.TH $page 1 " || fail "the manual page of $page has no title"
+done
 
 # The links are relative: the prefix may move.
 mv "$prefix" "$temporary/moved"
