@@ -3,6 +3,4 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/install-deps.sh
-cmake --preset default
-cmake --build --preset default
-ctest --preset default
+cmake --workflow --preset default

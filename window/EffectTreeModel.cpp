@@ -42,6 +42,8 @@ void EffectTreeModel::clear()
     beginResetModel();
     nodes_.clear();
     selected_ = kNone;
+    filling_ = kNone;
+    ++clears_;
     endResetModel();
 }
 
@@ -85,20 +87,27 @@ std::optional<EffectTreeModel::Id> EffectTreeModel::append(Id parent, std::strin
     }
 }
 
-void EffectTreeModel::AnalyseRepertoire(const QModelIndex& parent, std::string_view searchPath)
+ScanEnd EffectTreeModel::AnalyseRepertoire(const QModelIndex& parent, std::string_view searchPath,
+                                           std::function<bool()> shouldStop)
 {
     const Id id = idOf(parent);
     if (id == kNone)
-        return;
+        return ScanEnd::Finished;
     filling_ = id;
     rowsShownWhileFilling_ = static_cast<int>(nodes_[id].children.size());
+    const std::uint64_t clearsBefore = clears_;
+    auto treeGone = [this, clearsBefore] { return clears_ != clearsBefore; };
 
-    // Shows what was added, however the scan ends.
+    // Shows what was added, however the scan ends, unless the tree was
+    // emptied meanwhile (the scan's nodes went with it).
     struct Reveal {
         EffectTreeModel& model;
         QModelIndex parent;
+        std::function<bool()> treeGone;
         ~Reveal()
         {
+            if (treeGone())
+                return;
             const int before = model.rowsShownWhileFilling_;
             const int after = static_cast<int>(model.nodes_[model.filling_].children.size());
             if (after > before) {
@@ -108,10 +117,18 @@ void EffectTreeModel::AnalyseRepertoire(const QModelIndex& parent, std::string_v
             }
             model.filling_ = kNone;
         }
-    } reveal{*this, parent};
+    } reveal{*this, parent, treeGone};
 
+    ScanLimits limits;
+    limits.nodeBudget = scanBudget_;
+    if (shouldStop) {
+        // The stop check is the only place where other code runs during the
+        // scan, so a tree emptied there is seen before the next node.
+        limits.shouldStop = [&shouldStop, &treeGone] { return shouldStop() || treeGone(); };
+    }
     Sink sink(*this);
-    teintelle::AnalyseRepertoire(searchPath, id, sink, open_);
+    const ScanEnd end = teintelle::AnalyseRepertoire(searchPath, id, sink, open_, limits);
+    return treeGone() ? ScanEnd::Stopped : end;
 }
 
 std::string EffectTreeModel::CheminDuNoeud(const QModelIndex& index) const

@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <string>
 #include <vector>
@@ -39,7 +40,8 @@ public:
 
     void setIcons(const QList<QIcon>& icons);
 
-    // Empties the tree: no node left, none selected.
+    // Empties the tree: no node left, none selected. A scan running then
+    // (from its stop check) stops, and nothing more of it reaches the tree.
     void clear();
 
     // Empties the tree and adds the root node with `text`, unchanged.
@@ -50,9 +52,17 @@ public:
 
     // Scans the folder that `searchPath` names (see teintelle::AnalyseRepertoire)
     // into the tree below `parent`. The new nodes reach the views in one
-    // insertion at the end, also when the scan stops on a refused node: then
-    // Error(kInsertError) is thrown and the nodes added so far stay.
-    void AnalyseRepertoire(const QModelIndex& parent, std::string_view searchPath);
+    // insertion at the end, also when the scan stops on a refused node (then
+    // Error(kInsertError) is thrown and the nodes added so far stay) or when
+    // `shouldStop` stops it. Until then the views see the parent's former
+    // rows only, so `shouldStop` may let them paint and handle input.
+    // Stopped when `shouldStop` said so or the tree was emptied meanwhile;
+    // then an emptied tree keeps none of this scan's nodes.
+    ScanEnd AnalyseRepertoire(const QModelIndex& parent, std::string_view searchPath,
+                              std::function<bool()> shouldStop = {});
+
+    // How many nodes one scan may add (kScanNodeBudget unless a test says less).
+    void setScanBudget(std::size_t nodes) { scanBudget_ = nodes; }
 
     // How the scans open folders; tests refuse some of them through it.
     void setFolderOpener(FolderOpener open) { open_ = std::move(open); }
@@ -110,7 +120,10 @@ private:
     // While a scan fills this node, the views still see its former rows only.
     Id filling_ = kNone;
     int rowsShownWhileFilling_ = 0;
+    // Counts the emptyings, so that a scan learns that its tree is gone.
+    std::uint64_t clears_ = 0;
     std::size_t nodeLimit_ = std::numeric_limits<int>::max();
+    std::size_t scanBudget_ = kScanNodeBudget;
     FolderOpener open_ = openFolder;
 };
 

@@ -274,11 +274,30 @@ void TFen_Teintelle::resizeEvent(QResizeEvent* event)
     layoutPanels();
 }
 
+void TFen_Teintelle::showEvent(QShowEvent* event)
+{
+    closing_ = false;
+    QWidget::showEvent(event);
+}
+
+void TFen_Teintelle::closeEvent(QCloseEvent* event)
+{
+    // A scan under way stops at its next check.
+    closing_ = true;
+    QWidget::closeEvent(event);
+}
+
 void TFen_Teintelle::layoutPanels()
 {
     const int above = height() - kBottomBarHeight;
     Panel1->setGeometry(0, above, width(), kBottomBarHeight);
     Panel_Tables->setGeometry(0, 0, tablesWidth_, above);
+    if (tablesWidth_ == 0 && Panel_Tables->isAncestorOf(focusWidget())) {
+        // Hidden, the panel would hand the focus on to the photo field with
+        // its text selected, where the next key would replace the path. It
+        // goes where the window's first focus goes instead.
+        Bt_Fermer->setFocus(Qt::OtherFocusReason);
+    }
     Panel_Tables->setVisible(tablesWidth_ > 0);
     Splitter1->setGeometry(tablesWidth_, 0, PanelSplitter::kWidth, above);
     const int imagesLeft = tablesWidth_ + PanelSplitter::kWidth;

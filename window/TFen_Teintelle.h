@@ -1,6 +1,7 @@
 #pragma once
 
 #include "imaging/TBitmap32.h"
+#include "library/AnalyseRepertoire.h"
 #include "lut/LutTable.h"
 
 #include <QIcon>
@@ -114,6 +115,8 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -125,6 +128,7 @@ private:
     void layoutPanels();
     void setTablesWidth(int width);
     void setStatus(const QString& text);
+    ScanEnd scanEffectFolder(const std::string& searchPath);
     void browseForPhoto();
     void browseForEffectFolder();
     void showError(const QString& message);
@@ -136,6 +140,9 @@ private:
     QString lastPhotoFolder_;
     QString lastEffectFolder_;
     bool pointerOnCompareButton_ = false;
+    bool scanRunning_ = false;       // the effect folder's scan is under way
+    bool folderTextChanged_ = false; // the effect folder field changed during it
+    bool closing_ = false;           // closed, not shown again since
 
     EffectTreeModel* effectTree_ = nullptr;
     LutTable TableLut;

@@ -21,21 +21,56 @@ namespace teintelle {
 
 void TFen_Teintelle::RepertoireFichiersCubeChange()
 {
-    if (RepertoireFichiersCube->text().isEmpty()) {
-        effectTree_->clear();
-        NoeudRacine = QPersistentModelIndex();
+    if (scanRunning_) {
+        // The running scan is for a text that no longer stands: it stops at
+        // its next check and its handling starts over with the new text.
+        folderTextChanged_ = true;
         return;
     }
-    setStatus(QStringLiteral("Analyse du répertoire et des sous-répertoires"));
-    // A change typed meanwhile runs its own scan nested here; this one then
-    // goes on with the field's latest text.
-    QCoreApplication::processEvents();
-    effectTree_->clear();
-    NoeudRacine = effectTree_->addRoot(RepertoireFichiersCube->text());
-    const std::string searchPath = searchPathFor(QFile::encodeName(RepertoireFichiersCube->text()).toStdString());
-    effectTree_->AnalyseRepertoire(NoeudRacine, searchPath);
-    setStatus(QStringLiteral("..."));
-    QCoreApplication::processEvents();
+    bool startedOver = false;
+    for (;;) {
+        if (RepertoireFichiersCube->text().isEmpty()) {
+            effectTree_->clear();
+            NoeudRacine = QPersistentModelIndex();
+            if (startedOver)
+                setStatus(QStringLiteral("..."));
+            return;
+        }
+        setStatus(QStringLiteral("Analyse du répertoire et des sous-répertoires"));
+        // A change typed meanwhile runs its own handling nested here; this
+        // one then goes on with the field's latest text.
+        QCoreApplication::processEvents();
+        effectTree_->clear();
+        NoeudRacine = effectTree_->addRoot(RepertoireFichiersCube->text());
+        const std::string searchPath = searchPathFor(QFile::encodeName(RepertoireFichiersCube->text()).toStdString());
+        if (scanEffectFolder(searchPath) == ScanEnd::Stopped && !closing_) {
+            startedOver = true;
+            continue;
+        }
+        setStatus(QStringLiteral("..."));
+        QCoreApplication::processEvents();
+        return;
+    }
+}
+
+ScanEnd TFen_Teintelle::scanEffectFolder(const std::string& searchPath)
+{
+    // The scan lets the window handle its events now and then: it paints,
+    // "Fermer" closes it, and a change of the field stops the scan, whose
+    // tree would be thrown away.
+    struct Running {
+        TFen_Teintelle& window;
+        explicit Running(TFen_Teintelle& w) : window(w)
+        {
+            window.scanRunning_ = true;
+            window.folderTextChanged_ = false;
+        }
+        ~Running() { window.scanRunning_ = false; }
+    } running(*this);
+    return effectTree_->AnalyseRepertoire(NoeudRacine, searchPath, [this] {
+        QCoreApplication::processEvents();
+        return folderTextChanged_ || closing_;
+    });
 }
 
 void TFen_Teintelle::TreeView1Change()

@@ -59,6 +59,9 @@ void TFen_Teintelle::FichierImageChange()
         ResolutionChargee = 1;
     }
     Image322->Refresh();
+    // The photo is there: the suggestions would hide the compare button and
+    // the size label.
+    FichierImage->closeSuggestions();
 }
 
 void TFen_Teintelle::browseForPhoto()

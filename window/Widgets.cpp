@@ -1,5 +1,6 @@
 #include "window/Widgets.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QCompleter>
 #include <QFileSystemModel>
@@ -86,6 +87,19 @@ PathEdit::PathEdit(const QString& name, Kind kind, QWidget* parent) : QLineEdit(
 
     // The folder field refuses dropped files; the photo field takes the first one.
     setAcceptDrops(kind == Kind::File);
+}
+
+void PathEdit::closeSuggestions()
+{
+    // The field asks its suggestions to follow an edit only after reporting
+    // the change, so the list is closed once the edit is over.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (completer() != nullptr && completer()->popup() != nullptr)
+                completer()->popup()->hide();
+        },
+        Qt::QueuedConnection);
 }
 
 void PathEdit::keyPressEvent(QKeyEvent* event)

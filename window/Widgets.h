@@ -45,6 +45,10 @@ public:
     enum class Kind { Folder, File };
     PathEdit(const QString& name, Kind kind, QWidget* parent);
 
+    // Closes the list of path suggestions, if it is open, once the event
+    // at hand is handled.
+    void closeSuggestions();
+
 signals:
     void browseRequested();
 

@@ -4,6 +4,7 @@
 #include "library/EffectNames.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -136,19 +137,25 @@ bool isPseudoFileSystem(int fd)
 
 class Scanner {
 public:
-    Scanner(TreeSink& sink, const FolderOpener& open) : sink_(sink), open_(open), buffer_(kListingBuffer) {}
+    Scanner(TreeSink& sink, const FolderOpener& open, const ScanLimits& limits)
+        : sink_(sink), open_(open), limits_(limits), buffer_(kListingBuffer),
+          nextCheck_(std::chrono::steady_clock::now() + limits.checkEvery)
+    {
+    }
 
-    void run(const std::string& folderPath, NodeId parent)
+    ScanEnd run(const std::string& folderPath, NodeId parent)
     {
         Descriptor fd(open_(AT_FDCWD, folderPath.c_str()));
         if (!fd.open())
-            return;
+            return ScanEnd::Finished;
         struct stat info;
         if (::fstat(fd.get(), &info) != 0 || isPseudoFileSystem(fd.get()))
-            return;
+            return ScanEnd::Finished;
         push(parent, {info.st_dev, info.st_ino}, std::string(), std::move(fd));
 
         while (!stack_.empty()) {
+            if (stopAsked())
+                return ScanEnd::Stopped;
             Folder& folder = stack_.back();
             if (folder.next == folder.entries.size()) {
                 pop();
@@ -156,16 +163,35 @@ public:
             }
             const Entry entry = folder.entries[folder.next++];
             const std::string_view name = folder.nameOf(entry);
+            if (added_ == limits_.nodeBudget)
+                throw Error(kInsertError);
             const std::optional<NodeId> node =
                 sink_.addNode(folder.node, name, entry.folder ? NodeKind::Folder : NodeKind::Effect);
             if (!node)
                 throw Error(kInsertError);
+            ++added_;
             if (entry.folder)
                 enter(std::string(name), *node); // the top of the stack is the parent
         }
+        return stopped_ ? ScanEnd::Stopped : ScanEnd::Finished;
     }
 
 private:
+    // Asks the caller whether to stop when the time has come; once it said
+    // so, the answer stays.
+    bool stopAsked()
+    {
+        if (stopped_ || !limits_.shouldStop)
+            return stopped_;
+        const auto now = std::chrono::steady_clock::now();
+        if (now < nextCheck_)
+            return false;
+        stopped_ = limits_.shouldStop();
+        // The time the caller took is not the scan's.
+        nextCheck_ = std::chrono::steady_clock::now() + limits_.checkEvery;
+        return stopped_;
+    }
+
     // Opens the sub-folder `name` of the folder on top of the stack and, when
     // it may be entered, lists it as the new top.
     void enter(std::string name, NodeId node)
@@ -236,7 +262,7 @@ private:
         const int fd = folder.descriptor.get();
         for (;;) {
             const ssize_t got = ::getdents64(fd, buffer_.data(), buffer_.size());
-            if (got <= 0)
+            if (got <= 0 || stopAsked())
                 break; // the end, or a folder that cannot be read further: keep what came
             for (ssize_t at = 0; at < got;) {
                 const auto* record = reinterpret_cast<const struct dirent64*>(buffer_.data() + at);
@@ -343,22 +369,27 @@ private:
 
     TreeSink& sink_;
     const FolderOpener& open_;
+    const ScanLimits& limits_;
+    std::size_t added_ = 0;
+    bool stopped_ = false;
     std::vector<char> buffer_;
     std::vector<Folder> stack_;
     std::unordered_set<FolderIdentity, FolderIdentityHash> scanning_;
     std::size_t checkpointSpacing_ = kFirstCheckpointSpacing;
     std::size_t deepOpen_ = 0;       // open descriptors in the stack that are no checkpoints
     std::size_t firstMaybeOpen_ = 1; // no open folder but checkpoints lies between the start one and this
+    std::chrono::steady_clock::time_point nextCheck_;
 };
 
 } // namespace
 
-void AnalyseRepertoire(std::string_view searchPath, NodeId parent, TreeSink& sink, const FolderOpener& open)
+ScanEnd AnalyseRepertoire(std::string_view searchPath, NodeId parent, TreeSink& sink, const FolderOpener& open,
+                          const ScanLimits& limits)
 {
     const std::size_t slash = searchPath.rfind('/');
     if (slash == std::string_view::npos)
-        return; // no folder part: nothing names a folder
-    Scanner(sink, open).run(std::string(searchPath.substr(0, slash + 1)), parent);
+        return ScanEnd::Finished; // no folder part: nothing names a folder
+    return Scanner(sink, open, limits).run(std::string(searchPath.substr(0, slash + 1)), parent);
 }
 
 } // namespace teintelle

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <functional>
 #include <optional>
@@ -33,6 +34,25 @@ int openFolder(int at, const char* name);
 
 inline constexpr const char* kInsertError = "Impossible d'insérer un élément";
 
+// The nodes one scan may add. Folder links that join up again (two links in
+// every folder of a chain to its next one) double the tree at every level, so
+// without a bound a maze of thirty folders would never end. A library of a
+// hundred thousand effects takes a fifth of it.
+inline constexpr std::size_t kScanNodeBudget = 500'000;
+
+// What bounds a scan besides the tree.
+struct ScanLimits {
+    // One node more than this ends the scan as a refused node does.
+    std::size_t nodeBudget = kScanNodeBudget;
+    // Asked between two nodes (and between two reads of a large folder) once
+    // `checkEvery` has passed since the last time; true stops the scan where
+    // it stands. It may run anything but a change of the scan's own tree.
+    std::function<bool()> shouldStop;
+    std::chrono::milliseconds checkEvery{20};
+};
+
+enum class ScanEnd { Finished, Stopped };
+
 // Adds below `parent` the effect files and the sub-folders of the folder that
 // `searchPath` names (everything up to its last "/", which is followed by the
 // pattern, always "*.*"), each sub-folder's contents below its node, depth
@@ -53,9 +73,11 @@ inline constexpr const char* kInsertError = "Impossible d'insérer un élément"
 //   have no limit but the tree's.
 // - Nothing is added when the folder part names no folder.
 //
-// Throws Error(kInsertError) when the sink refuses a node; the nodes added
-// so far stay and every folder opened by the scan is closed.
-void AnalyseRepertoire(std::string_view searchPath, NodeId parent, TreeSink& sink,
-                       const FolderOpener& open = openFolder);
+// Throws Error(kInsertError) when the sink refuses a node or the scan would
+// pass its budget of nodes; returns ScanEnd::Stopped when `limits.shouldStop`
+// stopped it. Either way the nodes added so far stay and every folder opened
+// by the scan is closed.
+ScanEnd AnalyseRepertoire(std::string_view searchPath, NodeId parent, TreeSink& sink,
+                          const FolderOpener& open = openFolder, const ScanLimits& limits = {});
 
 } // namespace teintelle

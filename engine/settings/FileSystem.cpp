@@ -1,9 +1,13 @@
 #include "settings/FileSystem.h"
 
 #include <cerrno>
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cstring>
 
 #include <vector>
 
@@ -15,7 +19,7 @@ int errorOf(int result) { return result == 0 ? 0 : errno; }
 
 FileFacts factsOf(const struct stat& s)
 {
-    return {S_ISREG(s.st_mode), s.st_mode, s.st_uid, s.st_gid, s.st_size};
+    return {S_ISREG(s.st_mode), s.st_mode, s.st_uid, s.st_gid, s.st_size, s.st_nlink, s.st_mtim.tv_sec};
 }
 
 // Runs a call again while a signal interrupts it.
@@ -66,6 +70,39 @@ int PosixFileSystem::makeDirectory(const std::string& path)
     return errorOf(::mkdir(path.c_str(), 0777));
 }
 
+int PosixFileSystem::listFolder(const std::string& path, std::vector<std::string>& names)
+{
+    DIR* folder = ::opendir(path.c_str());
+    if (folder == nullptr)
+        return errno;
+    names.clear();
+    int error = 0;
+    for (;;) {
+        errno = 0;
+        const dirent* entry = ::readdir(folder);
+        if (entry == nullptr) {
+            error = errno;
+            break;
+        }
+        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+            names.emplace_back(entry->d_name);
+    }
+    ::closedir(folder);
+    return error;
+}
+
+uid_t PosixFileSystem::effectiveUser()
+{
+    return ::geteuid();
+}
+
+int PosixFileSystem::mayWrite(const std::string& path)
+{
+    // AT_EACCESS: the effective ids decide, as they do when the file is
+    // opened, not the real ones plain access() would use.
+    return errorOf(::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS));
+}
+
 int PosixFileSystem::openForReading(const std::string& path, int& fd)
 {
     // Not blocking, so that a pipe put in the file's place cannot hang us.
@@ -82,6 +119,13 @@ int PosixFileSystem::openForRewriting(const std::string& path, int& fd)
     // Not blocking either: a pipe put there since it was checked must not
     // hang the end of the run.
     return openFile(path, O_WRONLY | O_NONBLOCK, 0, fd);
+}
+
+int PosixFileSystem::openToLock(const std::string& path, int& fd)
+{
+    // A link is not followed, so that no name put in the folder leads us
+    // to open a device elsewhere; not blocking, for a pipe.
+    return openFile(path, O_RDONLY | O_NONBLOCK | O_NOFOLLOW, 0, fd);
 }
 
 int PosixFileSystem::statusOf(int fd, FileFacts& facts)
@@ -137,6 +181,11 @@ int PosixFileSystem::setMode(int fd, mode_t mode)
 int PosixFileSystem::sync(int fd)
 {
     return errorOf(retryOnInterrupt([&] { return ::fsync(fd); }));
+}
+
+int PosixFileSystem::tryLock(int fd)
+{
+    return errorOf(retryOnInterrupt([&] { return ::flock(fd, LOCK_EX | LOCK_NB); }));
 }
 
 int PosixFileSystem::close(int fd)

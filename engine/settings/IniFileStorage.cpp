@@ -5,7 +5,6 @@
 
 #include <cerrno>
 #include <new>
-#include <sys/stat.h>
 
 namespace teintelle {
 
@@ -39,7 +38,7 @@ SettingsReadOutcome IniFileStorage::read() noexcept
     }
     if (error != 0)
         return SettingsReadOutcome::Unreadable;
-    readOnly_ = (facts.mode & S_IWUSR) == 0;
+    readOnly_ = isReadOnly(facts);
 
     try {
         std::string bytes;
@@ -93,6 +92,10 @@ SettingsWriteOutcome IniFileStorage::write() noexcept
             return SettingsWriteOutcome::Written;
         case ReplaceOutcome::RewrittenInPlace:
             return SettingsWriteOutcome::WrittenInPlace;
+        case ReplaceOutcome::LeftReadOnly:
+            return SettingsWriteOutcome::SkippedReadOnly;
+        case ReplaceOutcome::LeftUnwritable:
+            return SettingsWriteOutcome::SkippedUnwritable;
         case ReplaceOutcome::Failed:
             break;
         }

@@ -16,11 +16,13 @@ enum class SettingsReadOutcome {
 };
 
 enum class SettingsWriteOutcome {
-    Written,         // replaced through a new file renamed over it
-    WrittenInPlace,  // the folder allows no new file: rewritten in place
-    SkippedReadOnly, // the file was read-only when read
-    SkippedUnread,   // the file was not read (unreadable, or read() never ran)
-    Failed,          // the write failed; the file is as it was
+    Written,           // replaced through a new file renamed over it
+    WrittenInPlace,    // rewritten in place: another user's file, a second link,
+                       // or a folder that allows no new file
+    SkippedReadOnly,   // the file was read-only when read, or when written
+    SkippedUnwritable, // the effective user may not write the file: left alone
+    SkippedUnread,     // the file was not read (unreadable, or read() never ran)
+    Failed,            // the write failed; the file is as it was
 };
 
 // The settings store of the main window, bound to one INI file. The window

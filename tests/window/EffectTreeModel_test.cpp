@@ -12,6 +12,9 @@
 #include <QTest>
 #include <QTreeView>
 
+#include <chrono>
+#include <thread>
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -38,6 +41,14 @@ int firstByteAt(const std::string& path)
     const bool read = ::read(fd, &byte, 1) == 1;
     ::close(fd);
     return read ? byte : -1;
+}
+
+// Opens folders as a slow disk does, so that a scan's stop check, asked
+// every 20 ms, comes between two folders.
+int openSlowly(int at, const char* name)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    return teintelle::openFolder(at, name);
 }
 
 QStringList childTexts(const EffectTreeModel& model, const QModelIndex& parent)
@@ -233,6 +244,84 @@ private slots:
         QCOMPARE(inserted.size(), 1);
         QCOMPARE(childTexts(model, root), QStringList{"a"});
         QCOMPARE(childTexts(model, model.index(0, 0, root)), QStringList{"deux.cube"});
+    }
+
+    void scanBudgetEndsTheScanAsARefusedNode()
+    {
+        TempTree tree;
+        tree.folder("a");
+        tree.file("a/un.cube");
+        tree.file("a/deux.cube");
+        tree.file("trois.cube");
+
+        EffectTreeModel model;
+        model.setScanBudget(2);
+        const QModelIndex root = model.addRoot(QString::fromStdString(tree.top()));
+        QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+        try {
+            model.AnalyseRepertoire(root, teintelle::searchPathFor(tree.top()));
+            QFAIL("no error");
+        } catch (const teintelle::Error& error) {
+            QCOMPARE(QString::fromUtf8(error.what()), QString::fromUtf8("Impossible d'insérer un élément"));
+        }
+        QCOMPARE(inserted.size(), 1);
+        QCOMPARE(childTexts(model, root), QStringList{"a"});
+        QCOMPARE(childTexts(model, model.index(0, 0, root)), QStringList{"deux.cube"});
+    }
+
+    // The stop check may let the views paint and the user act: they see the
+    // tree as it was before the scan, and a tree emptied and built again
+    // there is left alone by the scan that was running.
+    void stopCheckSeesTheFormerRowsAndMayRebuildTheTree()
+    {
+        TempTree tree;
+        for (const char* folder : {"a", "b", "c", "autre"})
+            tree.folder(folder);
+        tree.file("a/un.cube");
+        tree.file("b/deux.cube");
+        tree.file("autre/seul.cube");
+        const QString top = QString::fromStdString(tree.top());
+
+        EffectTreeModel model;
+        model.setFolderOpener(openSlowly);
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QTreeView view;
+        view.setModel(&model);
+        const QModelIndex root = model.addRoot(top);
+        QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+        int asked = 0;
+        const auto stopAtSecond = [&] {
+            view.expandAll();
+            if (model.rowCount(root) != 0)
+                return true; // rows reached the views before the end: caught below
+            return ++asked == 2;
+        };
+        QCOMPARE(model.AnalyseRepertoire(root, teintelle::searchPathFor(tree.top()), [&] {
+            QCoreApplication::processEvents();
+            return stopAtSecond();
+        }) == teintelle::ScanEnd::Stopped, true);
+        QCOMPARE(asked, 2);
+        QCOMPARE(inserted.size(), 1); // what came reaches the views at the end
+        QVERIFY(model.rowCount(root) >= 1 && model.rowCount(root) < 4);
+
+        // Emptied and built again from the check: the first scan stops and
+        // leaves the new tree as it is.
+        const QModelIndex first = model.addRoot(top);
+        QModelIndex second;
+        bool rebuilt = false;
+        const teintelle::ScanEnd end =
+            model.AnalyseRepertoire(first, teintelle::searchPathFor(tree.top()), [&] {
+                if (!rebuilt) {
+                    rebuilt = true;
+                    second = build(model, top + "/autre");
+                }
+                return false;
+            });
+        QCOMPARE(end == teintelle::ScanEnd::Stopped, true);
+        QCOMPARE(model.rowCount(), 1);
+        QCOMPARE(model.rootIndex(), second);
+        QCOMPARE(second.data().toString(), top + "/autre");
+        QCOMPARE(childTexts(model, second), QStringList{"seul.cube"});
     }
 
     void unreadableFolderKeepsItsNode()

@@ -12,13 +12,16 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
 
+#include <chrono>
 #include <memory>
+#include <thread>
 
 using namespace teintelle;
 using teintelle::testing::FakeDialogs;
@@ -177,6 +180,99 @@ private slots:
         QCOMPARE(window->effectTree().rowCount(), 1);
         QCOMPARE(QModelIndex(window->NoeudRacine).data().toString(), effect("Films"));
         QCOMPARE(childTexts(window->effectTree(), window->NoeudRacine), QStringList({"Noir.cube"}));
+    }
+
+    // A scan of a slow folder lets the window handle its events; a change of
+    // the field meanwhile stops it, and the handling goes on with the new text.
+    void aChangeDuringTheScanStopsIt_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QString>("rootText"); // empty: no tree
+        QTest::addColumn<int>("rows");
+        QTest::newRow("key typed") << "Backspace" << "Lent" << 20;
+        QTest::newRow("text set") << "Films" << "Films" << 1;
+        QTest::newRow("emptied") << "" << "" << 0;
+    }
+
+    void aChangeDuringTheScanStopsIt()
+    {
+        QFETCH(QString, change);
+        QFETCH(QString, rootText);
+        QFETCH(int, rows);
+        for (int i = 0; i < 20; ++i)
+            QVERIFY(QDir().mkpath(effect(QStringLiteral("Lent/d%1").arg(i))));
+        auto window = makeWindow();
+        PathEdit* field = window->RepertoireFichiersCube;
+        int opened = 0;
+        window->effectTree().setFolderOpener([&](int at, const char* name) {
+            if (++opened == 1) {
+                if (change == "Backspace")
+                    QCoreApplication::postEvent(field, new QKeyEvent(QEvent::KeyPress, Qt::Key_Backspace, Qt::NoModifier));
+                else
+                    QMetaObject::invokeMethod(field, [&, change] { field->setText(change.isEmpty() ? QString() : effect(change)); },
+                                              Qt::QueuedConnection);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(25)); // a slow disk
+            return openFolder(at, name);
+        });
+        int openedAtChange = -1;
+        connect(field, &QLineEdit::textChanged, this, [&] {
+            if (openedAtChange < 0)
+                openedAtChange = opened;
+        });
+        field->setText(effect("Lent/"));
+        QVERIFY(openedAtChange > 0);
+        QVERIFY2(openedAtChange < 21, "the first scan opened every folder");
+        QVERIFY(dialogs.errors.isEmpty());
+        QCOMPARE(window->Label_Infos->text(), QStringLiteral("..."));
+        if (rootText.isEmpty()) {
+            QCOMPARE(window->effectTree().rowCount(), 0);
+            QVERIFY(!window->NoeudRacine.isValid());
+            return;
+        }
+        QCOMPARE(window->effectTree().rowCount(), 1);
+        QCOMPARE(QModelIndex(window->NoeudRacine).data().toString(), effect(rootText));
+        QCOMPARE(window->effectTree().rowCount(window->NoeudRacine), rows);
+    }
+
+    void closingDuringTheScanStopsIt()
+    {
+        for (int i = 0; i < 20; ++i)
+            QVERIFY(QDir().mkpath(effect(QStringLiteral("Lent/d%1").arg(i))));
+        auto window = makeWindow();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        int opened = 0;
+        window->effectTree().setFolderOpener([&](int at, const char* name) {
+            if (++opened == 1)
+                QMetaObject::invokeMethod(window->Bt_Fermer, &QPushButton::click, Qt::QueuedConnection);
+            std::this_thread::sleep_for(std::chrono::milliseconds(25));
+            return openFolder(at, name);
+        });
+        window->RepertoireFichiersCube->setText(effect("Lent"));
+        QVERIFY(!window->isVisible());
+        QVERIFY2(opened < 21, "the scan went on after the window closed");
+        QCOMPARE(window->Label_Infos->text(), QStringLiteral("..."));
+        QVERIFY(dialogs.errors.isEmpty());
+    }
+
+    // Two links in every folder to the next one: without a bound the tree
+    // below the program's folder would double at each of sixteen levels.
+    void aMazeOfLinksBesideTheProgramEndsWithTheInsertError()
+    {
+        for (int level = 0; level < 16; ++level) {
+            const QString folder = programFolder->filePath(QStringLiteral("L%1").arg(level));
+            for (int e = 0; e < 30; ++e)
+                writeFile(folder + QStringLiteral("/e%1.cube").arg(e), cube2(false));
+            if (level > 0)
+                for (const char* name : {"/a", "/b"})
+                    QVERIFY(QFile::link(QStringLiteral("../L%1").arg(level),
+                                        programFolder->filePath(QStringLiteral("L%1").arg(level - 1)) + name));
+        }
+        auto window = makeWindow();
+        QCOMPARE(dialogs.errors, QStringList("Impossible d'insérer un élément."));
+        QCOMPARE(window->Label_Infos->text(), QStringLiteral("Analyse du répertoire et des sous-répertoires"));
+        QCOMPARE(childTexts(window->effectTree(), window->NoeudRacine), QStringList{"L0"});
     }
 
     void selectingAnEffectAppliesItToTheSourcePhoto()

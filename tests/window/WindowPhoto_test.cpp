@@ -12,13 +12,16 @@
 #include "lut/LutMessages.h"
 
 #include <QAction>
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QCompleter>
 #include <QDir>
 #include <QEnterEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMimeData>
+#include <QStringListModel>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
@@ -257,6 +260,41 @@ private slots:
         QCOMPARE(window->Label3->text(), QStringLiteral("Photo 0 x 0 pixels."));
         QCOMPARE(window->ResolutionChargee, 1);
         QVERIFY(small(*window).Empty() && large(*window).Empty());
+    }
+
+    void suggestionsCloseWhenThePhotoLoads()
+    {
+        const QString path = jpeg(QStringLiteral("vacances.jpg"), 40, 30);
+        jpeg(QStringLiteral("valise.jpg"), 40, 30);
+        auto window = makeWindow();
+        window->show();
+        QApplication::setActiveWindow(window.get());
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        PathEdit* field = window->FichierImage;
+        // The suggestions from a fixed list rather than from the folder,
+        // which the field's own model lists in the background.
+        auto* paths = new QStringListModel({path, photoFolder->filePath(QStringLiteral("valise.jpg"))}, field);
+        field->completer()->setModel(paths);
+        field->setFocus();
+        const QString prefix = photoFolder->path() + QStringLiteral("/va");
+        QTest::keyClicks(field, prefix);
+        QAbstractItemView* suggestions = field->completer()->popup();
+        QVERIFY(suggestions->isVisible());
+        QTest::keyClicks(field, path.mid(prefix.size()));
+        QCOMPARE(field->text(), path);
+        QCOMPARE(window->Label3->text(), QStringLiteral("Photo 40 x 30 pixels."));
+        QTRY_VERIFY(!suggestions->isVisible());
+
+        // Taken from the list: the photo loads and the list closes.
+        field->clear();
+        QTest::keyClicks(field, prefix);
+        QVERIFY(suggestions->isVisible());
+        QTest::keyClick(suggestions, Qt::Key_Down);
+        QTest::keyClick(suggestions, Qt::Key_Return);
+        QVERIFY(field->text().endsWith(QStringLiteral(".jpg")));
+        QCOMPARE(window->Label3->text(), QStringLiteral("Photo 40 x 30 pixels."));
+        QTRY_VERIFY(!suggestions->isVisible());
+        QVERIFY(dialogs.errors.isEmpty());
     }
 
     void textNamingNoFileDoesNothing_data()

@@ -150,6 +150,34 @@ private slots:
         QVERIFY(!window->Panel_Tables->isVisible());
     }
 
+    // The focus inside the collapsed panel goes where the first focus goes,
+    // never into the photo field with its path selected.
+    void collapsingThePanelMovesTheFocusToTheCloseButton_data()
+    {
+        QTest::addColumn<QString>("focused");
+        QTest::newRow("tree") << "TreeView1";
+        QTest::newRow("folder field") << "RepertoireFichiersCube";
+    }
+
+    void collapsingThePanelMovesTheFocusToTheCloseButton()
+    {
+        QFETCH(QString, focused);
+        auto window = makeWindow();
+        window->show();
+        QApplication::setActiveWindow(window.get());
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        window->FichierImage->setText(QStringLiteral("/photos/vacances.jpg"));
+        window->findChild<QWidget*>(focused)->setFocus();
+        QCOMPARE(QApplication::focusWidget()->objectName(), focused);
+        QTest::mousePress(window->Splitter1, Qt::LeftButton, {}, QPoint(2, 100));
+        QTest::mouseRelease(window->Splitter1, Qt::LeftButton, {}, QPoint(2 - 340, 100));
+        QVERIFY(!window->Panel_Tables->isVisible());
+        QCOMPARE(QApplication::focusWidget(), window->Bt_Fermer);
+        QVERIFY(!window->FichierImage->hasSelectedText());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_X);
+        QCOMPARE(window->FichierImage->text(), QStringLiteral("/photos/vacances.jpg"));
+    }
+
     void tabOrderAndFirstFocus()
     {
         auto window = makeWindow();

@@ -2,6 +2,8 @@
 // What the photo commands (decode, apply) share: the test of the photo path,
 // the platform decoders, and writing a surface as PPM or PNG.
 
+#include "common/Error.h"
+#include "common/OutputFile.h"
 #include "imaging/TBitmap32.h"
 
 #include <cstdio>
@@ -11,6 +13,8 @@
 #include <sys/stat.h>
 
 #if defined(TEINTELLE_CLI_HAS_QT_GUI)
+#include <QBuffer>
+#include <QByteArray>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QImage>
@@ -73,16 +77,30 @@ inline void installDecoders()
 #endif
 }
 
+// Replaces the file at path with what `fill` writes into an OutputFile:
+// the old file stays as it was unless every byte is on disk. Returns an
+// error message, empty on success.
+template <class Fill>
+std::string replaceFile(const std::string& path, Fill&& fill)
+{
+    try {
+        OutputFile out(path);
+        fill(out);
+        out.commit();
+        return "";
+    } catch (const Error& error) {
+        return error.what();
+    }
+}
+
 // Binary PPM: P6, maxval 255, red, green, blue; alpha dropped. An empty
 // surface gives the header "P6 0 0 255" and no pixels.
-inline bool writePpm(const TBitmap32& surface, const std::string& path)
+inline void writePpm(const TBitmap32& surface, OutputFile& out)
 {
-    std::FILE* out = std::fopen(path.c_str(), "wb");
-    if (out == nullptr)
-        return false;
     const int width = surface.Empty() ? 0 : surface.Width();
     const int height = surface.Empty() ? 0 : surface.Height();
-    std::fprintf(out, "P6\n%d %d\n255\n", width, height);
+    const std::string header = "P6\n" + std::to_string(width) + " " + std::to_string(height) + "\n255\n";
+    out.write(header.data(), header.size());
     std::vector<unsigned char> row(std::size_t(width) * 3);
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
@@ -91,10 +109,8 @@ inline bool writePpm(const TBitmap32& surface, const std::string& path)
             row[std::size_t(x) * 3 + 1] = static_cast<unsigned char>(p >> 8);
             row[std::size_t(x) * 3 + 2] = static_cast<unsigned char>(p);
         }
-        std::fwrite(row.data(), 1, row.size(), out);
+        out.write(row.data(), row.size());
     }
-    const bool ok = !std::ferror(out);
-    return std::fclose(out) == 0 && ok;
 }
 
 // Writes OUT as PNG when its name ends in .png (not for an empty surface:
@@ -103,14 +119,19 @@ inline bool writePpm(const TBitmap32& surface, const std::string& path)
 inline std::string writePicture(const TBitmap32& surface, const std::string& path)
 {
     if (!endsWithPng(path))
-        return writePpm(surface, path) ? "" : "impossible d'écrire « " + path + " »";
+        return replaceFile(path, [&](OutputFile& out) { writePpm(surface, out); });
     if (surface.Empty())
         return "";
 #if defined(TEINTELLE_CLI_HAS_QT_GUI)
     startOffscreenGui();
     const QImage image(reinterpret_cast<const uchar*>(surface.Bits()), surface.Width(), surface.Height(),
                        qsizetype(surface.Width()) * 4, QImage::Format_RGB32);
-    return image.save(QString::fromStdString(path), "PNG") ? "" : "impossible d'écrire « " + path + " »";
+    // Encoded in memory first: the file is only touched once the PNG is whole.
+    QByteArray png;
+    QBuffer buffer(&png);
+    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG"))
+        return "impossible de coder « " + path + " » en PNG";
+    return replaceFile(path, [&](OutputFile& out) { out.write(png.constData(), std::size_t(png.size())); });
 #else
     return "PNG indisponible dans cette version de teintelle-cli (sans Qt)";
 #endif

@@ -32,14 +32,16 @@ constexpr const char* kHelp =
     "When the effect cannot be read, nothing is written and the status is the\n"
     "one `teintelle-cli table` gives: 1 structure error (its message on\n"
     "standard error), 2 error (its message), 3 no file at EFFECT.cube.\n"
-    "When the quarter-size decode fails, OUT receives what the small view then\n"
-    "holds (the empty PPM \"P6 0 0 255\" and no PNG file when nothing was\n"
-    "decoded, white at the quarter size when the decode failed after the\n"
-    "header) and the status is 4.\n"
+    "When the quarter-size decode fails, the effect is applied to what the\n"
+    "small view then holds, as the window does when it is selected: OUT\n"
+    "receives the empty PPM \"P6 0 0 255\" (no PNG file) when nothing was\n"
+    "decoded, the effect applied to white at the quarter size when the decode\n"
+    "failed after the header; the status is 4.\n"
     "\n"
     "Exit status: 0 written, 1 to 3 as above, 2 also when applying raised an\n"
     "error, 3 also when PHOTO names no file, 4 the quarter-size decode failed,\n"
-    "64 usage error, 73 OUT could not be written.\n";
+    "64 usage error, 73 OUT could not be written (a file already there is\n"
+    "then left as it was).\n";
 
 enum EffectExit { kEffectRead = 0, kEffectStructure = 1, kEffectRaised = 2, kEffectMissing = 3 };
 
@@ -86,12 +88,12 @@ int runApply(const std::vector<std::string>& args)
         return kPhotoMissing;
     }
     TBitmap32 source; // the small view's surface
-    if (ChargePhotoReduite(photo, source) != 4) {
-        const int written = writePictureOf("apply", source, out);
+    // A failed decode leaves the small view holding nothing or white, and the
+    // window applies a selected effect to that all the same.
+    const bool decoded = ChargePhotoReduite(photo, source) == 4;
+    if (!decoded)
         std::fprintf(stderr, "teintelle-cli apply: « %s » ne se décode pas en JPEG au quart de sa taille\n",
                      photo.c_str());
-        return written == kPhotoWritten ? kPhotoNotDecoded : written;
-    }
 
     TBitmap32 processed; // ImageTraitee
     float coef = 0.0f;
@@ -101,7 +103,8 @@ int runApply(const std::vector<std::string>& args)
         std::fprintf(stderr, "%s\n", error.what());
         return kEffectRaised;
     }
-    return writePictureOf("apply", processed, out);
+    const int written = writePictureOf("apply", processed, out);
+    return written == kPhotoWritten && !decoded ? kPhotoNotDecoded : written;
 }
 
 const bool registered =

@@ -33,7 +33,8 @@ constexpr const char* kHelp =
     "\n"
     "Exit status: 0 written, 2 --full raised an error (its message on standard\n"
     "error, nothing written), 3 no file at PHOTO, 4 the quarter-size decode\n"
-    "failed, 64 usage error, 73 OUT could not be written.\n";
+    "failed, 64 usage error, 73 OUT could not be written (a file already\n"
+    "there is then left as it was).\n";
 
 const ArgumentRules kRules{"decode", kUsage, kHelp, {"--full"}, {"-o"}, {"-o"}, 1, 1};
 

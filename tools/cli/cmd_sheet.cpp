@@ -53,7 +53,8 @@ constexpr const char* kHelp =
     "Exit status: 0 written, 2 not available in this build (no Qt) or the sheet\n"
     "could not be made, 3 FOLDER names no folder or PHOTO no file, 4 the photo\n"
     "does not decode as a JPEG at a quarter of its size, 64 usage error,\n"
-    "73 SHEET could not be written.\n";
+    "73 SHEET could not be written (a file already there is then left as it\n"
+    "was).\n";
 
 enum SheetExit { kWritten = 0, kNotAvailable = 2, kMissing = 3, kNotDecoded = 4, kCannotWrite = 73 };
 
@@ -198,10 +199,13 @@ void paintSheet(TBitmap32& sheet, const Layout& layout, const QFont& font, const
     }
 }
 
-// PNG through the sheet's own writer (see SheetPng.h), PPM for any other name.
-bool writeSheet(const TBitmap32& sheet, const std::string& path)
+// PNG through the sheet's own writer (see SheetPng.h), PPM for any other
+// name. Returns an error message, empty on success.
+std::string writeSheet(const TBitmap32& sheet, const std::string& path)
 {
-    return endsWithPng(path) ? writeSheetPng(sheet, path) : writePpm(sheet, path);
+    if (endsWithPng(path))
+        return writeSheetPng(sheet, path);
+    return replaceFile(path, [&](OutputFile& out) { writePpm(sheet, out); });
 }
 
 int makeSheet(const SheetRequest& arguments)
@@ -216,7 +220,15 @@ int makeSheet(const SheetRequest& arguments)
         return kMissing;
     }
     // The effects are read while the photo decodes.
-    const std::vector<SheetEffect> effects = effectsOfFolder(arguments.folder);
+    std::vector<SheetEffect> effects;
+    try {
+        effects = effectsOfFolder(arguments.folder);
+    } catch (const Error& error) {
+        // The scan passed its budget of nodes, as the window's tree would.
+        std::fprintf(stderr, "teintelle-cli sheet: « %s » : %s (plus de %zu éléments)\n", arguments.folder.c_str(),
+                     error.what(), kScanNodeBudget);
+        return kNotAvailable;
+    }
     SheetCell photoCell;
     SheetRenderer renderer(effects);
     TBitmap32 source; // the small view's surface
@@ -264,8 +276,8 @@ int makeSheet(const SheetRequest& arguments)
     paintSheet(sheet, layout, font, labels, files, cells);
     std::fflush(stdout);
 
-    if (!writeSheet(sheet, arguments.out)) {
-        std::fprintf(stderr, "teintelle-cli sheet: impossible d'écrire « %s »\n", arguments.out.c_str());
+    if (const std::string problem = writeSheet(sheet, arguments.out); !problem.empty()) {
+        std::fprintf(stderr, "teintelle-cli sheet: %s\n", problem.c_str());
         return kCannotWrite;
     }
     return kWritten;

@@ -3,6 +3,7 @@
 #include "cli/Commands.h"
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -23,6 +24,9 @@ static void printUsage(std::FILE* out)
 
 int main(int argc, char** argv)
 {
+    // Past a file-size limit (ulimit -f) a write then fails with EFBIG, as
+    // on a full disk, instead of killing us with the temporary file left.
+    std::signal(SIGXFSZ, SIG_IGN);
     if (argc < 2) {
         printUsage(stderr);
         return teintelle::cli::kUsageError;

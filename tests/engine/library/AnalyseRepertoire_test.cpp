@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstring>
 #include <filesystem>
@@ -112,8 +113,11 @@ TEST(AnalyseRepertoire, ListsArchiveOnlyFilesWhoseNameHoldsCubeAndEveryFolder)
     tree.file("films.cube/f.cube");
     tree.folder(".cache");       // a dot name: skipped with all below it
     tree.file(".cache/h.cube");
-    tree.folder("lecture", 0555); // read-only folder: listed and scanned
+    tree.folder("lecture");
     tree.file("lecture/l.cube");
+    // A read-only folder is listed and scanned. Only root may write into it,
+    // so it is made read-only once it holds its file.
+    ASSERT_EQ(::chmod(tree.path("lecture").c_str(), 0555), 0);
     tree.folder("vide");
     tree.folder("sans");
     tree.folder("sans/effet");
@@ -272,6 +276,123 @@ TEST(AnalyseRepertoire, RefusedNodeEndsTheScanWithTheInsertErrorAndClosesEveryth
     }
     EXPECT_EQ(sink.render(), "a/\n  b/\n    c.cube\n");
     EXPECT_EQ(openDescriptorCount(), before);
+}
+
+// A maze of folder links that join up again: folders L0 to L<levels - 1>,
+// each holding `effects` effect files and, but the last, two links to the
+// next one. The tree below L0 doubles at every level.
+void makeMaze(const TempTree& tree, int levels, int effects)
+{
+    for (int level = 0; level < levels; ++level) {
+        const std::string folder = "L" + std::to_string(level);
+        tree.folder(folder);
+        for (int e = 0; e < effects; ++e)
+            tree.file(folder + "/e" + std::to_string(e) + ".cube");
+        if (level > 0) {
+            const std::string previous = "L" + std::to_string(level - 1);
+            tree.link("../" + folder, previous + "/a");
+            tree.link("../" + folder, previous + "/b");
+        }
+    }
+}
+
+TEST(AnalyseRepertoire, ScanEndsWithTheInsertErrorPastItsBudgetOfNodes)
+{
+    TempTree tree;
+    tree.folder("Favoris");
+    tree.file("Favoris/f.cube");
+    tree.folder("a");
+    tree.link("../Favoris", "a/Favoris");
+    tree.file("a/x.cube");
+    tree.link("Favoris", "b");
+    // A linked folder shows its effects wherever it appears.
+    const std::string full = "a/\n  Favoris/\n    f.cube\n  x.cube\nb/\n  f.cube\nFavoris/\n  f.cube\n";
+    EXPECT_EQ(scan(tree.top()), full);
+
+    struct Case {
+        std::size_t budget;
+        const char* kept; // nullptr: the scan ends
+    };
+    for (const Case& c : {Case{8, nullptr}, Case{7, "a/\n  Favoris/\n    f.cube\n  x.cube\nb/\n  f.cube\nFavoris/\n"},
+                          Case{1, "a/\n"}, Case{0, ""}}) {
+        SCOPED_TRACE(c.budget);
+        const int before = openDescriptorCount();
+        ListSink sink;
+        ScanLimits limits;
+        limits.nodeBudget = c.budget;
+        try {
+            EXPECT_EQ(AnalyseRepertoire(searchPathFor(tree.top()), 0, sink, openFolder, limits), ScanEnd::Finished);
+            EXPECT_EQ(c.kept, nullptr) << "no error";
+            EXPECT_EQ(sink.render(), full);
+        } catch (const Error& error) {
+            EXPECT_STREQ(error.what(), kInsertError);
+            ASSERT_NE(c.kept, nullptr);
+            EXPECT_EQ(sink.render(), c.kept);
+        }
+        EXPECT_EQ(openDescriptorCount(), before);
+    }
+}
+
+// Without a bound this maze would add two million nodes; with it, the scan
+// ends at the budget however the links join up.
+TEST(AnalyseRepertoire, MazeOfLinksThatJoinUpAgainEndsAtTheBudget)
+{
+    TempTree tree;
+    makeMaze(tree, 16, 30);
+    const int before = openDescriptorCount();
+    ListSink sink;
+    try {
+        AnalyseRepertoire(searchPathFor(tree.path("L0")), 0, sink);
+        FAIL() << "no error after " << sink.nodes.size() - 1 << " nodes";
+    } catch (const Error& error) {
+        EXPECT_STREQ(error.what(), kInsertError);
+    }
+    EXPECT_EQ(sink.nodes.size(), 1 + kScanNodeBudget);
+    EXPECT_EQ(openDescriptorCount(), before);
+    // Depth first: the first nodes go straight down the a links.
+    NodeId node = 0;
+    for (int level = 1; level < 16; ++level) {
+        node = sink.nodes[node].children.at(0);
+        ASSERT_EQ(sink.nodes[node].name, "a") << "level " << level;
+    }
+}
+
+TEST(AnalyseRepertoire, StopCheckStopsTheScanWhereItStands)
+{
+    TempTree tree;
+    makeMaze(tree, 4, 2);
+    ListSink whole;
+    ASSERT_EQ(AnalyseRepertoire(searchPathFor(tree.path("L0")), 0, whole), ScanEnd::Finished);
+    ASSERT_EQ(whole.nodes.size(), 1u + 44u); // 2 effects and 2 x (a link and what is below it) a level
+
+    for (int stopAt : {1, 5, 12}) {
+        SCOPED_TRACE(stopAt);
+        const int before = openDescriptorCount();
+        int asked = 0;
+        ScanLimits limits;
+        limits.checkEvery = std::chrono::milliseconds(0);
+        limits.shouldStop = [&] { return ++asked == stopAt; };
+        ListSink sink;
+        EXPECT_EQ(AnalyseRepertoire(searchPathFor(tree.path("L0")), 0, sink, openFolder, limits), ScanEnd::Stopped);
+        EXPECT_EQ(asked, stopAt); // never asked again once it said stop
+        // What came is the start of the whole scan.
+        ASSERT_LT(sink.nodes.size(), whole.nodes.size());
+        for (NodeId id = 1; id < sink.nodes.size(); ++id) {
+            EXPECT_EQ(sink.nodes[id].name, whole.nodes[id].name);
+            EXPECT_EQ(sink.nodes[id].parent, whole.nodes[id].parent);
+        }
+        EXPECT_EQ(openDescriptorCount(), before);
+    }
+
+    // Asked only once its time has come.
+    int asked = 0;
+    ScanLimits rarely;
+    rarely.checkEvery = std::chrono::hours(1);
+    rarely.shouldStop = [&] { return ++asked > 0; };
+    ListSink sink;
+    EXPECT_EQ(AnalyseRepertoire(searchPathFor(tree.path("L0")), 0, sink, openFolder, rarely), ScanEnd::Finished);
+    EXPECT_EQ(asked, 0);
+    EXPECT_EQ(sink.render(), whole.render());
 }
 
 // A chain of folders far deeper than any recursion or path limit. Every

@@ -3,8 +3,40 @@
 #include "settings/SettingsTestFiles.h"
 
 #include <cerrno>
+#include <chrono>
+#include <ctime>
+#include <functional>
+#include <ostream>
+#include <sys/file.h>
 
 namespace teintelle {
+
+// So that a failure names the outcomes.
+void PrintTo(SettingsWriteOutcome outcome, std::ostream* out)
+{
+    switch (outcome) {
+    case SettingsWriteOutcome::Written:
+        *out << "Written";
+        return;
+    case SettingsWriteOutcome::WrittenInPlace:
+        *out << "WrittenInPlace";
+        return;
+    case SettingsWriteOutcome::SkippedReadOnly:
+        *out << "SkippedReadOnly";
+        return;
+    case SettingsWriteOutcome::SkippedUnwritable:
+        *out << "SkippedUnwritable";
+        return;
+    case SettingsWriteOutcome::SkippedUnread:
+        *out << "SkippedUnread";
+        return;
+    case SettingsWriteOutcome::Failed:
+        *out << "Failed";
+        return;
+    }
+    *out << static_cast<int>(outcome);
+}
+
 namespace {
 
 using namespace teintelle::testing;
@@ -47,6 +79,62 @@ public:
     int openForReading(const std::string& path, int& fd) override
     {
         return openForReadingError ? openForReadingError : PosixFileSystem::openForReading(path, fd);
+    }
+};
+
+// A file system that answers for another user once told to: the
+// effective user, and for the file at one path its owner, link count and
+// the user's right to write it. Everything else, the writing included, is
+// done on the real file.
+class PretendFileSystem : public PosixFileSystem {
+public:
+    std::string path;
+    uid_t user = 0;
+    uid_t owner = 0;
+    nlink_t links = 1;
+    int mayWriteResult = 0;
+    bool pretending = false;
+
+    uid_t effectiveUser() override { return pretending ? user : PosixFileSystem::effectiveUser(); }
+    int status(const std::string& of, FileFacts& facts) override
+    {
+        const int error = PosixFileSystem::status(of, facts);
+        if (error == 0 && pretending && of == path) {
+            facts.owner = owner;
+            facts.links = links;
+        }
+        return error;
+    }
+    int mayWrite(const std::string& of) override
+    {
+        return pretending && of == path ? mayWriteResult : PosixFileSystem::mayWrite(of);
+    }
+    // The owner reported is not the real one: it is not given to a file.
+    int setOwner(int fd, uid_t newOwner, gid_t group) override
+    {
+        return pretending ? 0 : PosixFileSystem::setOwner(fd, newOwner, group);
+    }
+};
+
+// A file system that runs a step in the middle of the first write of a
+// file, just before it is flushed, with that file made to look an hour old.
+class InterruptedFileSystem : public PosixFileSystem {
+public:
+    std::function<void()> duringWrite;
+
+    int sync(int fd) override
+    {
+        if (duringWrite) {
+            const std::function<void()> step = std::move(duringWrite);
+            duringWrite = nullptr;
+            struct timespec anHourAgo[2];
+            ::clock_gettime(CLOCK_REALTIME, &anHourAgo[0]);
+            anHourAgo[0].tv_sec -= 3600;
+            anHourAgo[1] = anHourAgo[0];
+            ::futimens(fd, anHourAgo);
+            step();
+        }
+        return PosixFileSystem::sync(fd);
     }
 };
 
@@ -225,12 +313,14 @@ TEST_F(IniFileStorageTest, FailedWriteLeavesThePreviousFileWhole)
 
 TEST_F(IniFileStorageTest, ReplacedFileKeepsItsModeAndOwner)
 {
+    // Root may give the new file the old one's group. A file of another
+    // user is not replaced but rewritten in place, so it stays that user's.
     const bool root = ::geteuid() == 0;
     const std::string path = settingsIn(root_);
     for (const mode_t mode : {0600u, 0640u, 0604u, 0666u}) {
         writeFile(path, kOldFile, mode);
         if (root) {
-            ASSERT_EQ(::chown(path.c_str(), kUnprivilegedId, kUnprivilegedId), 0);
+            ASSERT_EQ(::chown(path.c_str(), 0, kUnprivilegedId), 0);
         }
         EXPECT_EQ(runOnce(path), SettingsWriteOutcome::Written);
         EXPECT_EQ(readFile(path), kNewFile);
@@ -238,10 +328,193 @@ TEST_F(IniFileStorageTest, ReplacedFileKeepsItsModeAndOwner)
         if (root) {
             struct stat s {};
             ::stat(path.c_str(), &s);
+            EXPECT_EQ(s.st_gid, kUnprivilegedId);
+
+            writeFile(path, kOldFile, mode);
+            ASSERT_EQ(::chown(path.c_str(), kUnprivilegedId, kUnprivilegedId), 0);
+            EXPECT_EQ(runOnce(path), SettingsWriteOutcome::WrittenInPlace);
+            EXPECT_EQ(readFile(path), kNewFile);
+            EXPECT_EQ(permissionsOf(path), mode);
+            ::stat(path.c_str(), &s);
             EXPECT_EQ(s.st_uid, kUnprivilegedId);
             EXPECT_EQ(s.st_gid, kUnprivilegedId);
         }
     }
+}
+
+TEST_F(IniFileStorageTest, OnlyTheUsersOwnFileWithOneLinkIsReplaced)
+{
+    // What the file is at writing time decides, seen as the effective user
+    // sees it: root, or a user with the id below.
+    constexpr uid_t kRoot = 0, kUser = 1000, kOther = 1001;
+    constexpr SettingsWriteOutcome kReplaced = SettingsWriteOutcome::Written,
+                                   kInPlace = SettingsWriteOutcome::WrittenInPlace,
+                                   kReadOnly = SettingsWriteOutcome::SkippedReadOnly,
+                                   kUnwritable = SettingsWriteOutcome::SkippedUnwritable;
+    struct Case {
+        const char* what;
+        uid_t user;
+        uid_t owner;
+        mode_t mode;
+        nlink_t links;
+        int mayWrite;
+        SettingsWriteOutcome outcome;
+    };
+    const Case cases[] = {
+        {"the user's own file", kUser, kUser, 0644, 1, 0, kReplaced},
+        {"root's own file", kRoot, kRoot, 0644, 1, 0, kReplaced},
+        {"made read-only during the run", kUser, kUser, 0444, 1, EACCES, kReadOnly},
+        {"made read-only during the run, root", kRoot, kRoot, 0444, 1, 0, kReadOnly},
+        {"read-only to its owner, writable by the others", kUser, kOther, 0466, 1, 0, kReadOnly},
+        {"another user's, 0644, in a folder the user may write", kUser, kOther, 0644, 1, EACCES, kUnwritable},
+        {"another user's, writable by all", kUser, kOther, 0666, 1, 0, kInPlace},
+        {"another user's, root", kRoot, kOther, 0644, 1, 0, kInPlace},
+        {"the user's own, on a file system mounted read-only", kUser, kUser, 0644, 1, EROFS, kUnwritable},
+        {"a second hard link", kUser, kUser, 0644, 2, 0, kInPlace},
+        {"a second hard link, root", kRoot, kRoot, 0600, 2, 0, kInPlace},
+        {"a second hard link, read-only", kUser, kUser, 0444, 2, EACCES, kReadOnly},
+    };
+    const std::string path = settingsIn(root_);
+    for (const Case& c : cases) {
+        writeFile(path, kOldFile, 0644);
+        PretendFileSystem fileSystem;
+        IniFileStorage store(path, fileSystem);
+        ASSERT_EQ(store.read(), SettingsReadOutcome::Read) << c.what;
+        ::chmod(path.c_str(), c.mode); // the mode as it is at writing time
+        fileSystem.path = path;
+        fileSystem.user = c.user;
+        fileSystem.owner = c.owner;
+        fileSystem.links = c.links;
+        fileSystem.mayWriteResult = c.mayWrite;
+        fileSystem.pretending = true;
+        EXPECT_EQ(store.write(), c.outcome) << c.what;
+        const bool written = c.outcome == kReplaced || c.outcome == kInPlace;
+        EXPECT_EQ(readFile(path), written ? kNewFile : kOldFile) << c.what;
+        EXPECT_EQ(permissionsOf(path), c.mode) << c.what;
+        EXPECT_EQ(namesIn(root_), std::vector<std::string>{kFileName}) << c.what;
+    }
+}
+
+TEST_F(IniFileStorageTest, RightToWriteIsTheEffectiveUsers)
+{
+    // Root may write a file without any write bit, hence the read-only
+    // rule on top of this right. A process whose effective user is not
+    // root may not write root's 0644 file, even when its real user is root.
+    const bool root = ::geteuid() == 0;
+    const std::string readOnly = root_ + "/read-only", shared = root_ + "/shared";
+    writeFile(readOnly, "", 0444);
+    writeFile(shared, "", 0644);
+    PosixFileSystem fileSystem;
+    EXPECT_EQ(fileSystem.mayWrite(readOnly), root ? 0 : EACCES);
+    EXPECT_EQ(fileSystem.mayWrite(shared), 0);
+    EXPECT_EQ(fileSystem.mayWrite(root_ + "/none"), ENOENT);
+    if (root) {
+        ASSERT_EQ(::seteuid(kUnprivilegedId), 0);
+        const int asNobody = fileSystem.mayWrite(shared);
+        ASSERT_EQ(::seteuid(0), 0);
+        EXPECT_EQ(asNobody, EACCES);
+    }
+}
+
+TEST_F(IniFileStorageTest, HardLinkIsKeptByWritingInPlace)
+{
+    const std::string path = settingsIn(root_);
+    const std::string other = root_ + "/other.ini";
+    writeFile(path, kOldFile, 0640);
+    std::filesystem::create_hard_link(path, other);
+    struct stat before {}, after {}, linked {};
+    ::stat(path.c_str(), &before);
+
+    EXPECT_EQ(runOnce(path), SettingsWriteOutcome::WrittenInPlace);
+    ::stat(path.c_str(), &after);
+    ::stat(other.c_str(), &linked);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(linked.st_ino, before.st_ino);
+    EXPECT_EQ(after.st_nlink, 2u);
+    EXPECT_EQ(readFile(other), kNewFile);
+    EXPECT_EQ(permissionsOf(path), 0640u);
+    EXPECT_EQ(namesIn(root_), (std::vector<std::string>{kFileName, "other.ini"}));
+}
+
+TEST_F(IniFileStorageTest, TwoRunsAtOnceLeaveEachOtherTheirNewFile)
+{
+    // The second run writes and cleans up while the first is writing its
+    // new file, which looks old enough to be a leftover but is locked.
+    const std::string path = settingsIn(root_);
+    writeFile(path, kOldFile);
+    InterruptedFileSystem first;
+    SettingsWriteOutcome second = SettingsWriteOutcome::Failed;
+    std::vector<std::string> namesMeanwhile;
+    first.duringWrite = [&] {
+        second = runOnce(path);
+        namesMeanwhile = namesIn(root_);
+    };
+    EXPECT_EQ(runOnce(path, first), SettingsWriteOutcome::Written);
+    EXPECT_EQ(second, SettingsWriteOutcome::Written);
+    EXPECT_EQ(namesMeanwhile.size(), 2u);
+    EXPECT_EQ(readFile(path), kNewFile);
+    EXPECT_EQ(namesIn(root_), std::vector<std::string>{kFileName});
+}
+
+TEST_F(IniFileStorageTest, LeftoversOfAKilledRunAreRemovedAtTheNextWrite)
+{
+    // Only this program's names for its new files beside the settings
+    // file, and only files no live run may still be writing: locked by no
+    // one and unchanged for an hour.
+    struct Case {
+        const char* name;
+        bool old;
+        bool locked;
+        bool removed;
+    };
+    const Case cases[] = {
+        {".Teintelle.ini.k3x9q0az", true, false, true},
+        {".Teintelle.ini.00000000", true, false, true},
+        {".Teintelle.ini.fresh0ab", false, false, false}, // just created by another run
+        {".Teintelle.ini.locked0a", true, true, false},   // being written by another run
+        {".Teintelle.ini.k3x9q0a", true, false, false},
+        {".Teintelle.ini.k3x9q0az0", true, false, false},
+        {".Teintelle.ini.K3X9Q0AZ", true, false, false},
+        {".Teintelle.ini.k3x9-0az", true, false, false},
+        {"Teintelle.ini.k3x9q0az", true, false, false},
+        {".Teintelle.ini.bak", true, false, false},
+        {".Other.ini.k3x9q0az", true, false, false},
+    };
+    const std::string path = settingsIn(root_);
+    writeFile(path, kOldFile, 0444);
+    std::vector<int> locks;
+    for (const Case& c : cases) {
+        const std::string leftover = root_ + "/" + c.name;
+        writeFile(leftover, "[half", 0600);
+        if (c.old)
+            std::filesystem::last_write_time(leftover, std::filesystem::file_time_type::clock::now() -
+                                                           std::chrono::hours(1));
+        if (c.locked) {
+            locks.push_back(::open(leftover.c_str(), O_RDONLY | O_CLOEXEC));
+            ASSERT_EQ(::flock(locks.back(), LOCK_EX), 0);
+        }
+    }
+    // No files of ours: a pipe, and a link to an old file.
+    const std::string pipe = root_ + "/.Teintelle.ini.p1p2e3f4", link = root_ + "/.Teintelle.ini.l1nk2e3f";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    std::filesystem::last_write_time(pipe, std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
+    std::filesystem::create_symlink(".Teintelle.ini.bak", link);
+    const std::vector<std::string> everything = namesIn(root_);
+
+    // A run that leaves a read-only file alone writes nothing, and removes
+    // nothing either.
+    EXPECT_EQ(runOnce(path), SettingsWriteOutcome::SkippedReadOnly);
+    EXPECT_EQ(namesIn(root_), everything);
+
+    ::chmod(path.c_str(), 0644);
+    EXPECT_EQ(runOnce(path), SettingsWriteOutcome::Written);
+    for (const Case& c : cases)
+        EXPECT_EQ(std::filesystem::exists(root_ + "/" + c.name), !c.removed) << c.name;
+    EXPECT_TRUE(std::filesystem::is_fifo(pipe));
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(readFile(path), kNewFile);
+    for (const int fd : locks)
+        ::close(fd);
 }
 
 TEST_F(IniFileStorageTest, LinkIsWrittenThroughToItsTarget)

@@ -7,7 +7,9 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <csignal>
 #include <string>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -31,14 +33,21 @@ inline std::string slurp(const std::filesystem::path& path)
 
 // Runs `prefix... teintelle-cli args...` in folder, with extra environment
 // entries ("NAME=value"), standard output and error kept in files there.
+// With a file-size limit, a write past that many bytes fails with EFBIG, as
+// on a full disk (SIGXFSZ is ignored so that the command sees the error).
 inline CliRun runCli(const std::filesystem::path& folder, const std::vector<std::string>& args,
-                     const std::vector<std::string>& environment = {}, const std::vector<std::string>& prefix = {})
+                     const std::vector<std::string>& environment = {}, const std::vector<std::string>& prefix = {},
+                     rlim_t fileSizeLimit = RLIM_INFINITY)
 {
     const auto outPath = folder / "stdout", errPath = folder / "stderr";
     const pid_t child = ::fork();
     if (child == 0) {
         if (::chdir(folder.c_str()) != 0 || !std::freopen(outPath.c_str(), "w", stdout)
             || !std::freopen(errPath.c_str(), "w", stderr))
+            ::_exit(127);
+        const rlimit limit{fileSizeLimit, fileSizeLimit};
+        if (fileSizeLimit != RLIM_INFINITY
+            && (std::signal(SIGXFSZ, SIG_IGN) == SIG_ERR || ::setrlimit(RLIMIT_FSIZE, &limit) != 0))
             ::_exit(127);
         for (const auto& entry : environment)
             ::putenv(const_cast<char*>(entry.c_str()));

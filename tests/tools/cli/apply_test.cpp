@@ -117,3 +117,40 @@ TEST_F(ApplyCommand, PhotoOutcomes)
         EXPECT_FALSE(exists("y.ppm"));
     }
 }
+
+// After a failed quarter-size decode the window still applies a selected
+// effect to what the small view holds: nothing after a file that is no
+// JPEG, white at the quarter size after a decode that failed past the header.
+TEST_F(ApplyCommand, AFailedQuarterDecodeGivesTheEffectOnWhatTheSmallViewHolds)
+{
+    const std::string effect = writeText("swap.cube", kSwap);
+    LutTable table;
+    std::int32_t taille = 0;
+    ASSERT_EQ(loadCubeFile(effect, table, taille), CubeStatus::Loaded);
+    const struct {
+        const char* name;
+        std::string photo;
+        int width, height;
+    } cases[] = {
+        {"no JPEG", folder.write("p.bmp", bmp32(9, 4, true)), 0, 0},
+        {"fails after the header", folder.write("two.jpg", encodeJpeg({40, 21, JpegKind::TwoComponents})), 10, 6},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto run = apply({effect, c.photo, "-o", "out.ppm"});
+        EXPECT_EQ(run.status, 4);
+        EXPECT_EQ(run.err, "teintelle-cli apply: « " + c.photo + " » ne se décode pas en JPEG au quart de sa taille\n");
+
+        TBitmap32 held, expected;
+        ASSERT_NE(ChargePhotoReduite(c.photo, held), 4);
+        float coef = 0;
+        AppliqueLut(held, expected, table, taille, coef);
+        const Ppm ppm = readPpm(slurp(folder.file("out.ppm")));
+        EXPECT_EQ(ppm.width, c.width);
+        EXPECT_EQ(ppm.height, c.height);
+        EXPECT_EQ(ppm.pixels, opaquePixels(expected));
+        if (!held.Empty()) {
+            EXPECT_NE(ppm.pixels, opaquePixels(held)) << "the effect changes white";
+        }
+    }
+}

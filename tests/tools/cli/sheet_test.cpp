@@ -165,6 +165,18 @@ TEST_F(SheetCommand, ErrorsAreOneLineAndANonZeroStatus)
 {
     const std::string root = folder.file("effets");
     const std::string notJpeg = writeText("photo.bmp", "BM pas une photo");
+    // Folder links that join up again: two in every folder to the next one,
+    // a tree that doubles at each of sixteen levels.
+    for (int level = 0; level < 16; ++level) {
+        const std::string at = "labyrinthe/L" + std::to_string(level);
+        std::filesystem::create_directories(folder.path() / at);
+        for (int e = 0; e < 30; ++e)
+            writeText(at + "/e" + std::to_string(e) + ".cube", kSwap);
+        if (level > 0)
+            for (const char* name : {"a", "b"})
+                std::filesystem::create_directory_symlink("../L" + std::to_string(level),
+                                                          folder.path() / "labyrinthe" / ("L" + std::to_string(level - 1)) / name);
+    }
     const struct {
         std::vector<std::string> args;
         int status;
@@ -177,6 +189,7 @@ TEST_F(SheetCommand, ErrorsAreOneLineAndANonZeroStatus)
         {{folder.file("absent"), photo, "-o", "p.png"}, 3, "aucun dossier"},
         {{root, folder.file("absente.jpg"), "-o", "p.png"}, 3, "aucun fichier"},
         {{root, notJpeg, "-o", "p.png"}, 4, "ne se décode pas en JPEG"},
+        {{folder.file("labyrinthe/L0"), photo, "-o", "p.png"}, 2, "Impossible d'insérer un élément (plus de 500000"},
     };
     for (const auto& c : cases) {
         const auto run = sheet(c.args);

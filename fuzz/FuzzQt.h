@@ -1,0 +1,48 @@
+#pragma once
+// What the Qt-backed targets share: the platform's decoders installed once,
+// under one QGuiApplication on the offscreen platform (a metafile that holds
+// text needs its fonts), never a display.
+
+#include "window/decoders/PlatformDecoders.h"
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+
+#include <sanitizer/lsan_interface.h>
+
+#include <cstdlib>
+
+// libemf2svg (1.1.0) leaks a few bytes of each conversion inside the library.
+// MetafileToSvg.cpp hands the leak checker that suppression only where
+// __SANITIZE_ADDRESS__ is defined, which gcc does and clang 14 does not; this
+// weak copy stands in for it here and gives way to it wherever it is built.
+extern "C" __attribute__((weak)) const char* __lsan_default_suppressions()
+{
+    return "leak:libemf2svg.so\n";
+}
+
+namespace teintelle::fuzz {
+
+inline void startQt()
+{
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    // What Qt and fontconfig allocate once for the process (fontconfig
+    // loses some of its configuration on the way) is not the inputs' doing.
+    __lsan::ScopedDisabler startUp;
+    // Qt keeps argc and argv for the application's life; the fuzzer's own
+    // arguments are not Qt's business.
+    static int argc = 1;
+    static char name[] = "teintelle-fuzz";
+    static char* argv[] = {name, nullptr};
+    static QGuiApplication application(argc, argv);
+    // Qt's readers warn about every malformed file, millions of lines in a
+    // campaign; the decoders report a failure by their own messages.
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+    // The font database is filled on the first text drawn: here, once.
+    QImage warmUp(8, 8, QImage::Format_ARGB32_Premultiplied);
+    QPainter(&warmUp).drawText(0, 8, "Ab");
+    installPlatformDecoders();
+}
+
+} // namespace teintelle::fuzz
