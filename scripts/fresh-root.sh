@@ -171,8 +171,10 @@ fi
 
 # ---- The package: built, installed by apt, run, purged ---------------------
 
+# cpack's archive writer needs a UTF-8 locale for the samples' accented
+# names, and a bare root has no locale set.
 step "cpack -G DEB as $user"
-as_user "$root" 'cd teintelle/build/default && cpack -G DEB' || fail "cpack"
+as_user "$root" 'cd teintelle/build/default && LC_ALL=C.UTF-8 cpack -G DEB' || fail "cpack"
 debs=("$home"/teintelle/build/default/teintelle_*.deb)
 [ -f "${debs[0]}" ] || fail "cpack wrote no teintelle_*.deb"
 deb=$(basename "${debs[0]}")
