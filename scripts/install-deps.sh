@@ -5,6 +5,9 @@
 # Some are needed without being named by a header we include: libwmf's link
 # flags name expat (libexpat1-dev), and libwmf draws text only with the URW
 # fonts (fonts-urw-base35): without them a metafile with text fails to load.
+# The program loads Qt's French texts (qt6-translations-l10n); the install test
+# validates the desktop entry and the metainfo (desktop-file-utils, appstream);
+# cpack's dependency search reads the programs' type with file.
 set -euo pipefail
 
 packages=(
@@ -12,7 +15,8 @@ packages=(
   qt6-base-dev qt6-svg-dev qt6-image-formats-plugins libgl-dev
   libjpeg62-turbo-dev libwmf-dev libemf2svg-dev
   libpng-dev libtiff-dev libexiv2-dev
-  libexpat1-dev fonts-urw-base35
+  libexpat1-dev fonts-urw-base35 qt6-translations-l10n
+  desktop-file-utils appstream file
   locales
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev

@@ -6,11 +6,9 @@
 
 namespace teintelle {
 
-namespace {
-
 // A colour wheel in a dark rounded square, with a drop of colour at its
 // centre: a look tried on a picture.
-QPixmap drawIcon(int size)
+QPixmap programIconPixmap(int size)
 {
     QPixmap pixmap(size, size);
     pixmap.fill(Qt::transparent);
@@ -35,13 +33,11 @@ QPixmap drawIcon(int size)
     return pixmap;
 }
 
-} // namespace
-
 QIcon programIcon()
 {
     QIcon icon;
     for (int size : {256, 48, 24, 16})
-        icon.addPixmap(drawIcon(size));
+        icon.addPixmap(programIconPixmap(size));
     return icon;
 }
 

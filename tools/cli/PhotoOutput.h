@@ -18,6 +18,9 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QImage>
+#include <QTranslator>
+
+#include "window/QtTexts.h"
 #endif
 #if defined(TEINTELLE_HAS_PLATFORM_DECODERS)
 #include "window/decoders/PlatformDecoders.h"
@@ -60,6 +63,8 @@ inline void startOffscreenGui()
         static char* argv[] = {name, nullptr};
         qputenv("QT_QPA_PLATFORM", "offscreen");
         static QGuiApplication application(argc, argv);
+        static QTranslator qtTexts; // Qt's messages in French, as the tool's own
+        installQtFrenchTexts(qtTexts);
     }
 #endif
 }
