@@ -4,9 +4,9 @@
 
 #include "common/Error.h"
 #include "imaging/JpegDecoder.h"
+#include "imaging/JpegErrors.h"
 
 #include <algorithm>
-#include <csetjmp>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -19,52 +19,15 @@ namespace teintelle {
 
 namespace {
 
-// libjpeg's fatal errors leave through longjmp to the setjmp of the
-// protected step that called the library; no frame in between owns a C++
-// object with a destructor. The caller then throws the Error.
-struct ErrorManager {
-    jpeg_error_mgr pub;
-    std::jmp_buf jump;
-    int code;
-};
-
-[[noreturn]] void leave(j_common_ptr cinfo, int code)
-{
-    auto* manager = reinterpret_cast<ErrorManager*>(cinfo->err);
-    manager->code = code;
-    std::longjmp(manager->jump, 1);
-}
-
-[[noreturn]] void errorExit(j_common_ptr cinfo) { leave(cinfo, cinfo->err->msg_code); }
-void ignoreMessage(j_common_ptr, int) {}
-void outputNothing(j_common_ptr) {}
-
 // A code outside the library's own: the destination could not be written,
 // its message kept by the destination.
 constexpr int kWriteFailedCode = 2000;
-
-void limitScans(j_common_ptr cinfo)
-{
-    if (cinfo->is_decompressor
-        && reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > JpegDecoder::kMaxScans)
-        leave(cinfo, JpegDecoder::kTooManyScansCode);
-}
-
-void installErrors(jpeg_common_struct& cinfo, ErrorManager& errors)
-{
-    cinfo.err = jpeg_std_error(&errors.pub);
-    errors.pub.error_exit = errorExit;
-    errors.pub.emit_message = ignoreMessage;
-    errors.pub.output_message = outputNothing;
-}
 
 [[noreturn]] void throwJpegError(int code)
 {
     if (code == JERR_OUT_OF_MEMORY)
         throw Error("Mémoire insuffisante");
-    if (code == JpegDecoder::kTooManyScansCode)
-        throw Error("Erreur JPEG : plus de " + std::to_string(JpegDecoder::kMaxScans) + " passes");
-    throw Error("Erreur JPEG #" + std::to_string(code));
+    throw Error(jpegErrorMessage(code));
 }
 
 constexpr char kExifHeader[] = "Exif\0"; // with the string's own NUL: "Exif\0\0"
@@ -83,13 +46,13 @@ class JpegBandReader final : public BandReader {
 public:
     JpegBandReader()
     {
-        installErrors(*reinterpret_cast<jpeg_common_struct*>(&cinfo_), errors_);
+        installJpegErrors(reinterpret_cast<j_common_ptr>(&cinfo_), errors_);
         if (setjmp(errors_.jump))
             throwJpegError(errors_.code); // creation failed: nothing to release
         jpeg_create_decompress(&cinfo_);
         created_ = true;
         cinfo_.mem->max_memory_to_use = kMaxLibraryMemory;
-        progress_.progress_monitor = limitScans;
+        progress_.progress_monitor = limitJpegScans;
         cinfo_.progress = &progress_;
     }
 
@@ -189,7 +152,7 @@ private:
                                       : scratch_.data() + std::size_t(r) * width * 4;
             const int got = int(jpeg_read_scanlines(&cinfo_, pointers, JDIMENSION(wanted)));
             if (got == 0) // a truncated file is completed by the library; this does not happen
-                leave(reinterpret_cast<j_common_ptr>(&cinfo_), JERR_INPUT_EOF);
+                leaveJpeg(reinterpret_cast<j_common_ptr>(&cinfo_), JERR_INPUT_EOF);
             if (!inPlace)
                 storeCmyk(got, first);
             done += got;
@@ -208,7 +171,7 @@ private:
     }
 
     jpeg_decompress_struct cinfo_{};
-    ErrorManager errors_{};
+    JpegErrorManager errors_{};
     jpeg_progress_mgr progress_{};
     bool created_ = false;
     JOCTET* icc_ = nullptr;
@@ -248,7 +211,7 @@ boolean emptyOutputBuffer(j_compress_ptr cinfo)
 {
     auto* d = reinterpret_cast<Destination*>(cinfo->dest);
     if (!deliver(*d, d->buffer.size()))
-        leave(reinterpret_cast<j_common_ptr>(cinfo), kWriteFailedCode);
+        leaveJpeg(reinterpret_cast<j_common_ptr>(cinfo), kWriteFailedCode);
     initDestination(cinfo);
     return TRUE;
 }
@@ -257,7 +220,7 @@ void termDestination(j_compress_ptr cinfo)
 {
     auto* d = reinterpret_cast<Destination*>(cinfo->dest);
     if (!deliver(*d, d->buffer.size() - d->pub.free_in_buffer))
-        leave(reinterpret_cast<j_common_ptr>(cinfo), kWriteFailedCode);
+        leaveJpeg(reinterpret_cast<j_common_ptr>(cinfo), kWriteFailedCode);
 }
 
 struct Marker {
@@ -289,7 +252,7 @@ class JpegBandWriter final : public BandWriter {
 public:
     JpegBandWriter(OutputFile& out, const WriterSetup& setup) : markers_(markersOf(setup.metadata))
     {
-        installErrors(*reinterpret_cast<jpeg_common_struct*>(&cinfo_), errors_);
+        installJpegErrors(reinterpret_cast<j_common_ptr>(&cinfo_), errors_);
         if (setjmp(errors_.jump))
             throwJpegError(errors_.code);
         jpeg_create_compress(&cinfo_);
@@ -383,7 +346,7 @@ private:
     }
 
     jpeg_compress_struct cinfo_{};
-    ErrorManager errors_{};
+    JpegErrorManager errors_{};
     Destination destination_{};
     bool created_ = false;
     std::vector<Marker> markers_;

@@ -1,9 +1,9 @@
 #include "imaging/JpegDecoder.h"
 
 #include "common/Error.h"
+#include "imaging/JpegErrors.h"
 
 #include <algorithm>
-#include <csetjmp>
 #include <string>
 #include <vector>
 
@@ -13,44 +13,13 @@ namespace teintelle {
 
 namespace {
 
-// libjpeg reports a fatal error by calling error_exit, which must not
-// return. The library is C: the exit leaves through longjmp back to the
-// setjmp of the protected step below, never through C++ frames holding
-// objects with destructors, and the caller turns the code into an Error.
-struct ErrorManager {
-    jpeg_error_mgr pub;
-    std::jmp_buf jump;
-    int code;
-};
-
-[[noreturn]] void leave(j_common_ptr cinfo, int code)
-{
-    auto* manager = reinterpret_cast<ErrorManager*>(cinfo->err);
-    manager->code = code;
-    std::longjmp(manager->jump, 1);
-}
-
-[[noreturn]] void errorExit(j_common_ptr cinfo) { leave(cinfo, cinfo->err->msg_code); }
-
-// Warnings and trace messages are ignored: a damaged or truncated file gives
-// whatever the library makes of it, silently.
-void ignoreMessage(j_common_ptr, int) {}
-void outputNothing(j_common_ptr) {}
-
-void limitScans(j_common_ptr cinfo)
-{
-    if (cinfo->is_decompressor
-        && reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > JpegDecoder::kMaxScans)
-        leave(cinfo, JpegDecoder::kTooManyScansCode);
-}
-
 constexpr int kRowsPerRead = 16;
 
 } // namespace
 
 struct JpegDecoder::State {
     jpeg_decompress_struct cinfo{};
-    ErrorManager errors{};
+    JpegErrorManager errors{};
     jpeg_progress_mgr progress{};
     Scale scale;
 };
@@ -144,12 +113,7 @@ bool decodeProtected(JpegDecoder::State& s, TColor32* pixels, JSAMPLE* scratch)
     return true;
 }
 
-[[noreturn]] void throwJpegError(int code)
-{
-    if (code == JpegDecoder::kTooManyScansCode)
-        throw Error("Erreur JPEG : plus de " + std::to_string(JpegDecoder::kMaxScans) + " passes");
-    throw Error("Erreur JPEG #" + std::to_string(code));
-}
+[[noreturn]] void throwJpegError(int code) { throw Error(jpegErrorMessage(code)); }
 
 } // namespace
 
@@ -157,15 +121,12 @@ JpegDecoder::JpegDecoder(Scale scale) : state_(std::make_unique<State>())
 {
     State& s = *state_;
     s.scale = scale;
-    s.cinfo.err = jpeg_std_error(&s.errors.pub);
-    s.errors.pub.error_exit = errorExit;
-    s.errors.pub.emit_message = ignoreMessage;
-    s.errors.pub.output_message = outputNothing;
+    installJpegErrors(reinterpret_cast<j_common_ptr>(&s.cinfo), s.errors);
     if (setjmp(s.errors.jump))
         throwJpegError(s.errors.code); // creation failed: nothing to release
     jpeg_create_decompress(&s.cinfo);
     s.cinfo.mem->max_memory_to_use = kMaxLibraryMemory;
-    s.progress.progress_monitor = limitScans;
+    s.progress.progress_monitor = limitJpegScans;
     s.cinfo.progress = &s.progress;
 }
 
