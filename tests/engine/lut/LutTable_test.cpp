@@ -50,7 +50,7 @@ TEST(LutTable, ResizeKeepsTheSharedEntriesAndZeroesTheNewOnes)
                     for (int ri = 0; ri < next; ++ri) {
                         const TLutValeur& want = expected[std::size_t(ri + next * (vi + next * bi))];
                         const TLutValeur& entry = table(ri, vi, bi);
-                        ASSERT_TRUE(entry.r == want.r && entry.v == want.v && entry.b == want.b)
+                        ASSERT_EQ(entry, want)
                             << "step " << step << " to " << next << " at [" << ri << "][" << vi << "][" << bi << "]";
                     }
             // New colours for the next step, in some entries only.
