@@ -42,11 +42,12 @@ void seed(const char* target, const std::string& name, const std::vector<std::ui
     seed(target, name, bytes.data(), bytes.size());
 }
 
-// A .cube text for the reader and for check's analysis of it.
+// A .cube text for the reader, for check's analysis of it and for fix.
 void cubeSeed(const std::string& name, const void* bytes, std::size_t size)
 {
     seed("fuzz_cube", name, bytes, size);
     seed("fuzz_cube_check", name, bytes, size);
+    seed("fuzz_cube_fix", name, bytes, size);
 }
 
 void cubeSeed(const std::string& name, const std::string& bytes)
@@ -248,6 +249,11 @@ int main(int argc, char** argv)
     }
     outputRoot = argv[1];
     cubeSeeds();
+    // The forms only the author's reading takes.
+    seed("fuzz_cube_fix", "shaper", std::string("TITLE \"s\"\nLUT_1D_SIZE 3\nLUT_3D_SIZE 2\nLUT_1D_INPUT_RANGE 0 2\n"
+                                                "0 0 0\n0.25 .5 1.\n1 1 1\n0 0 0\n1 0 0\n0 1 0\n1 1 0\n0 0 1\n"
+                                                "1 0 1\n0 1 1\n1\t1\t1\n"));
+    seed("fuzz_cube_fix", "oned", std::string("LUT_1D_SIZE 2\r\nDOMAIN_MIN -1 -1 -1\r\n# c\r\n0 0 0\r\n\r\n1e0 1 +1\r\n"));
     settingsSeeds();
     photoSeeds();
     geometrySeeds();

@@ -16,7 +16,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:?usage: fuzz/run.sh SECONDS [TARGET...]}
 shift
-engine_targets=(fuzz_cube fuzz_cube_check fuzz_settings fuzz_photo_file fuzz_jpeg_quarter fuzz_jpeg_full
+engine_targets=(fuzz_cube fuzz_cube_check fuzz_cube_fix fuzz_settings fuzz_photo_file fuzz_jpeg_quarter fuzz_jpeg_full
                 fuzz_view_geometry)
 qt_targets=(fuzz_platform_photo fuzz_metafile)
 targets=("$@")

@@ -1,7 +1,7 @@
 #include "lut/CubeCheck.h"
 
 #include "common/Error.h"
-#include "common/InputFile.h"
+#include "lut/AuthorCube.h"
 #include "lut/CubeNumbers.h"
 #include "lut/CubeText.h"
 #include "lut/LutTable.h"
@@ -12,8 +12,6 @@
 #include <cstdio>
 #include <optional>
 #include <sstream>
-#include <utility>
-#include <sys/stat.h>
 
 namespace teintelle {
 
@@ -21,31 +19,12 @@ namespace {
 
 // The reader searches lines 1 to 20 for its size line and its data start.
 constexpr std::uint64_t kHeadLines = 20;
-// Of each line, this much is kept for the author's reading; a longer line is
-// no data line a grading tool writes.
-constexpr std::size_t kKeptChars = 4096;
 // Lines named in one message; the rest are counted.
 constexpr std::size_t kNamedLines = 5;
 // The author's entries kept for the final comparison (a 512^3 table).
 constexpr std::uint64_t kKeptEntries = std::uint64_t(1) << 27;
 
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\f' || c == '\v'; }
-
-std::vector<std::string_view> tokens(std::string_view text)
-{
-    std::vector<std::string_view> words;
-    std::size_t i = 0;
-    while (i < text.size()) {
-        while (i < text.size() && isBlank(text[i]))
-            ++i;
-        const std::size_t start = i;
-        while (i < text.size() && !isBlank(text[i]))
-            ++i;
-        if (i > start)
-            words.push_back(text.substr(start, i - start));
-    }
-    return words;
-}
 
 bool startsWithBlank(std::string_view text) { return !text.empty() && isBlank(text.front()); }
 bool endsWithBlank(std::string_view text) { return !text.empty() && isBlank(text.back()); }
@@ -57,38 +36,6 @@ std::string trimmed(std::string_view text)
     while (!text.empty() && isBlank(text.back()))
         text.remove_suffix(1);
     return std::string(text);
-}
-
-// A number as grading tools write one: optional sign, digits with an optional
-// point (at least one digit), optional exponent.
-bool isNumber(std::string_view token)
-{
-    std::size_t i = 0;
-    if (i < token.size() && (token[i] == '+' || token[i] == '-'))
-        ++i;
-    int digits = 0;
-    bool point = false;
-    for (; i < token.size(); ++i) {
-        if (token[i] >= '0' && token[i] <= '9')
-            ++digits;
-        else if (token[i] == '.' && !point)
-            point = true;
-        else
-            break;
-    }
-    if (digits == 0)
-        return false;
-    if (i < token.size() && (token[i] == 'e' || token[i] == 'E')) {
-        ++i;
-        if (i < token.size() && (token[i] == '+' || token[i] == '-'))
-            ++i;
-        const std::size_t exponentStart = i;
-        while (i < token.size() && token[i] >= '0' && token[i] <= '9')
-            ++i;
-        if (i == exponentStart)
-            return false;
-    }
-    return i == token.size();
 }
 
 // The value the reader's own arithmetic gives the token.
@@ -172,97 +119,95 @@ LineKind classify(std::string_view text)
     return LineKind::Text; // keywords, and any other text
 }
 
-// The author's reading and the program's, line by line, as the text streams by.
-class Analysis {
+// What the check learns from one reading of the text: the reader's decisions
+// and, line by line, the author's reading of the same lines.
+struct Facts {
+    CubeSearches reader;                 // the reader's size line and data start
+    std::uint64_t dataBeforeStart = 0; // the author's data lines before the reader's start
+
+    std::uint64_t sizeLine = 0; // the author's LUT_3D_SIZE line
+    std::string sizeText;
+    std::int32_t declaredTaille = 0;
+    std::uint64_t oneDLine = 0;
+    std::uint64_t domainLine = 0; // the first DOMAIN_MIN / DOMAIN_MAX other than 0 / 1
+    std::string domainText;
+    std::uint64_t rangeLine = 0; // the first LUT_3D_INPUT_RANGE other than 0 1
+    std::string rangeText;
+
+    std::uint64_t dataLines = 0;
+    std::uint64_t firstData = 0;
+    std::string firstDataText;
+    LineList insideData; // non-data lines with data lines on both sides
+    LineList separators;
+    LineList unreadable;
+    LineList wrapped;
+    // The first value read as data whose stored byte wraps: its text, the byte
+    // stored (none when out of range) and the byte meant.
+    std::string wrapToken;
+    std::optional<std::uint8_t> wrapStored;
+    std::uint8_t wrapMeant = 0;
+    std::vector<TLutValeur> meantEntries;
+};
+
+// Gathers the facts as the reader tells its decisions and its lines.
+class FactCollector final : public CubeReadObserver {
 public:
-    void line(std::string_view kept, bool truncated, const cube::DataLineParser::Values& reader)
+    const Facts& facts() const { return facts_; }
+
+    void head(const CubeSearches& head) override { facts_.reader = head; }
+
+    void line(const CubeLine& line) override
     {
-        ++lineNumber_;
-        if (lineNumber_ <= kHeadLines) {
-            if (readerSizeLine_ == 0 && kept.find("LUT_3D_SIZE") != std::string_view::npos)
-                readerSizeLine_ = lineNumber_;
-            if (readerStart_ == 0 && kept.size() >= 2 && kept[0] == '0' && kept[1] == '.') {
-                readerStart_ = lineNumber_;
-                dataBeforeStart_ = dataLines_;
-            }
-        }
-        const LineKind kind = classify(kept);
+        lineNumber_ = line.number;
+        if (lineNumber_ == std::uint64_t(facts_.reader.dataStart))
+            facts_.dataBeforeStart = facts_.dataLines;
+        const LineKind kind = classify(line.text);
         if (kind == LineKind::Text)
-            keyword(kept);
+            keyword(line.text);
         if (kind != LineKind::Data) {
-            if (readerStart_ != 0)
+            if (readAsData())
                 betweenData_.add(lineNumber_);
             return;
         }
-        dataLine(kept, truncated, reader);
+        dataLine(line.text, line.truncated, line.values);
     }
 
-    void finish(CubeCheck& check, const LutTable& table) const
-    {
-        check.declaredTaille = declaredTaille_;
-        check.dataLines = dataLines_;
-        auto say = [&check](CubeDeparture kind, std::string text) { check.departures.push_back({kind, std::move(text)}); };
-
-        sizeDepartures(check, say);
-        startDepartures(say);
-        if (!insideData_.empty())
-            say(CubeDeparture::LinesInData,
-                insideData_.describe()
-                    + " : lignes de commentaire, vides ou de mot-clé au milieu des données ; chacune prend la"
-                      " place d'une entrée et décale toutes les suivantes");
-        if (!separators_.empty())
-            say(CubeDeparture::Separators,
-                separators_.describe()
-                    + " : champs séparés par des tabulations, par plusieurs espaces ou précédés d'une indentation ;"
-                      " le programme n'y lit pas les valeurs écrites");
-        if (!unreadable_.empty())
-            say(CubeDeparture::UnreadableData,
-                unreadable_.describe()
-                    + " : lignes de données qui ne sont pas trois nombres ; le programme y lit d'autres valeurs");
-        if (!wrapped_.empty())
-            say(CubeDeparture::WrappedValues,
-                wrapped_.describe() + " : valeurs hors de 0..1 que le programme ne borne pas (" + wrapExample_
-                    + ") ; l'octet stocké repart de l'autre bout");
-        if (domainLine_ != 0)
-            say(CubeDeparture::Domain, formatted("ligne %llu : « %s » : le programme ignore le domaine d'entrée et"
-                                                 " le prend pour 0 à 1",
-                                                 static_cast<unsigned long long>(domainLine_), domainText_.c_str()));
-        if (rangeLine_ != 0)
-            say(CubeDeparture::InputRange, formatted("ligne %llu : « %s » : le programme ignore cette plage d'entrée et"
-                                                     " la prend pour 0 à 1",
-                                                     static_cast<unsigned long long>(rangeLine_), rangeText_.c_str()));
-        countDeparture(check, say);
-        if (check.departures.empty() && check.applies)
-            compareEntries(check, table, say);
-    }
+    // The check counts the author's data lines itself.
+    void tail(const CubeTail&) override {}
 
 private:
+    // From the reader's data start on, every line is read as an entry.
+    bool readAsData() const
+    {
+        return facts_.reader.dataStart != 0 && lineNumber_ >= std::uint64_t(facts_.reader.dataStart);
+    }
+
     void keyword(std::string_view kept)
     {
-        const auto words = tokens(kept);
+        const auto words = cube::blankSeparatedWords(kept);
         const std::string_view name = words.front();
-        if (name == "LUT_3D_SIZE" && sizeLine_ == 0) {
-            sizeLine_ = lineNumber_;
-            sizeText_ = std::string(kept);
+        if (name == "LUT_3D_SIZE" && facts_.sizeLine == 0) {
+            facts_.sizeLine = lineNumber_;
+            facts_.sizeText = std::string(kept);
             std::int32_t n = 0;
             if (words.size() == 2) {
                 const auto [end, error] = std::from_chars(words[1].data(), words[1].data() + words[1].size(), n);
                 if (error != std::errc() || end != words[1].data() + words[1].size())
                     n = 0;
             }
-            declaredTaille_ = n;
-        } else if (name == "LUT_1D_SIZE" && oneDLine_ == 0) {
-            oneDLine_ = lineNumber_;
-        } else if ((name == "DOMAIN_MIN" || name == "DOMAIN_MAX") && domainLine_ == 0) {
+            facts_.declaredTaille = n;
+        } else if (name == "LUT_1D_SIZE" && facts_.oneDLine == 0) {
+            facts_.oneDLine = lineNumber_;
+        } else if ((name == "DOMAIN_MIN" || name == "DOMAIN_MAX") && facts_.domainLine == 0) {
             const long double standard = name == "DOMAIN_MIN" ? 0.0L : 1.0L;
             if (!allNumbersAre(words, 1, {standard, standard, standard})) {
-                domainLine_ = lineNumber_;
-                domainText_ = trimmed(kept);
+                facts_.domainLine = lineNumber_;
+                facts_.domainText = trimmed(kept);
             }
-        } else if (name == "LUT_3D_INPUT_RANGE" && rangeLine_ == 0) {
+        } else if (name == "LUT_3D_INPUT_RANGE" && facts_.rangeLine == 0) {
             if (!allNumbersAre(words, 1, {0.0L, 1.0L})) {
-                rangeLine_ = lineNumber_;
-                rangeText_ = trimmed(kept);
+                facts_.rangeLine = lineNumber_;
+                facts_.rangeText = trimmed(kept);
             }
         }
     }
@@ -274,7 +219,7 @@ private:
             return false;
         std::size_t i = from;
         for (const long double value : expected) {
-            if (!isNumber(words[i]) || numberValue(words[i]) != value)
+            if (!cube::isDecimalNumber(words[i]) || numberValue(words[i]) != value)
                 return false;
             ++i;
         }
@@ -283,28 +228,28 @@ private:
 
     void dataLine(std::string_view kept, bool truncated, const cube::DataLineParser::Values& reader)
     {
-        ++dataLines_;
-        if (firstData_ == 0) {
-            firstData_ = lineNumber_;
-            firstDataText_ = std::string(kept.substr(0, 64));
+        ++facts_.dataLines;
+        if (facts_.firstData == 0) {
+            facts_.firstData = lineNumber_;
+            facts_.firstDataText = std::string(kept.substr(0, 64));
         }
-        if (readerStart_ != 0)
-            insideData_.take(betweenData_);
+        // Lines before the reader's data start are not read as data: the
+        // data start's message speaks for them.
+        const bool readAsData = this->readAsData();
+        if (readAsData)
+            facts_.insideData.take(betweenData_);
 
         const auto read = std::array{storedByte(reader.r), storedByte(reader.v), storedByte(reader.b)};
         const TLutValeur readEntry{read[0].value_or(0), read[1].value_or(0), read[2].value_or(0)};
         const bool readFails = !read[0] || !read[1] || !read[2];
 
-        const auto words = tokens(kept);
+        const auto words = cube::blankSeparatedWords(kept);
         const bool threeNumbers =
-            !truncated && words.size() == 3 && std::all_of(words.begin(), words.end(), isNumber);
+            !truncated && words.size() == 3 && std::all_of(words.begin(), words.end(), cube::isDecimalNumber);
         TLutValeur meant = readEntry;
-        // Lines before the reader's data start are not read as data: the
-        // data start's message speaks for them.
-        const bool readAsData = readerStart_ != 0;
         if (!threeNumbers) {
             if (readAsData)
-                unreadable_.add(lineNumber_);
+                facts_.unreadable.add(lineNumber_);
         } else {
             std::uint8_t bytes[3];
             bool wraps = false;
@@ -314,20 +259,21 @@ private:
                 const auto stored = storedByte(value);
                 if (stored != bytes[c]) {
                     wraps = true;
-                    if (wrapExample_.empty() && readAsData)
-                        wrapExample_ = stored ? formatted("%s donne %d au lieu de %d", std::string(words[std::size_t(c)]).c_str(),
-                                                          int(*stored), int(bytes[c]))
-                                              : formatted("%s est hors de portée", std::string(words[std::size_t(c)]).c_str());
+                    if (facts_.wrapToken.empty() && readAsData) {
+                        facts_.wrapToken = std::string(words[std::size_t(c)]);
+                        facts_.wrapStored = stored;
+                        facts_.wrapMeant = bytes[c];
+                    }
                 }
             }
             meant = TLutValeur{bytes[0], bytes[1], bytes[2]};
             if (wraps && readAsData)
-                wrapped_.add(lineNumber_);
+                facts_.wrapped.add(lineNumber_);
             if (readAsData && !readFails && !sameEntry(readEntry, meant) && oddSeparators(kept))
-                separators_.add(lineNumber_);
+                facts_.separators.add(lineNumber_);
         }
-        if (meantEntries_.size() < kKeptEntries)
-            meantEntries_.push_back(meant);
+        if (facts_.meantEntries.size() < kKeptEntries)
+            facts_.meantEntries.push_back(meant);
     }
 
     static bool oddSeparators(std::string_view text)
@@ -336,27 +282,87 @@ private:
             || text.find("  ") != std::string_view::npos;
     }
 
-    template <typename Say>
-    void sizeDepartures(const CubeCheck& check, Say& say) const
+    Facts facts_;
+    std::uint64_t lineNumber_ = 0;
+    LineList betweenData_; // non-data lines since the last data line
+};
+
+// The French lines written from the facts, one for each departure.
+class Departures {
+public:
+    Departures(const Facts& facts, CubeCheck& check) : facts_(facts), check_(check) {}
+
+    void write(const LutTable& table)
     {
-        if (oneDLine_ != 0)
+        check_.declaredTaille = facts_.declaredTaille;
+        check_.dataLines = facts_.dataLines;
+
+        sizeDepartures();
+        startDeparture();
+        if (!facts_.insideData.empty())
+            say(CubeDeparture::LinesInData,
+                facts_.insideData.describe()
+                    + " : lignes de commentaire, vides ou de mot-clé au milieu des données ; chacune prend la"
+                      " place d'une entrée et décale toutes les suivantes");
+        if (!facts_.separators.empty())
+            say(CubeDeparture::Separators,
+                facts_.separators.describe()
+                    + " : champs séparés par des tabulations, par plusieurs espaces ou précédés d'une indentation ;"
+                      " le programme n'y lit pas les valeurs écrites");
+        if (!facts_.unreadable.empty())
+            say(CubeDeparture::UnreadableData,
+                facts_.unreadable.describe()
+                    + " : lignes de données qui ne sont pas trois nombres ; le programme y lit d'autres valeurs");
+        if (!facts_.wrapped.empty())
+            say(CubeDeparture::WrappedValues,
+                facts_.wrapped.describe() + " : valeurs hors de 0..1 que le programme ne borne pas (" + wrapExample()
+                    + ") ; l'octet stocké repart de l'autre bout");
+        if (facts_.domainLine != 0)
+            say(CubeDeparture::Domain, formatted("ligne %llu : « %s » : le programme ignore le domaine d'entrée et"
+                                                 " le prend pour 0 à 1",
+                                                 static_cast<unsigned long long>(facts_.domainLine),
+                                                 facts_.domainText.c_str()));
+        if (facts_.rangeLine != 0)
+            say(CubeDeparture::InputRange, formatted("ligne %llu : « %s » : le programme ignore cette plage d'entrée et"
+                                                     " la prend pour 0 à 1",
+                                                     static_cast<unsigned long long>(facts_.rangeLine),
+                                                     facts_.rangeText.c_str()));
+        countDeparture();
+        if (check_.departures.empty() && check_.applies)
+            compareEntries(table);
+    }
+
+private:
+    void say(CubeDeparture kind, std::string text) { check_.departures.push_back({kind, std::move(text)}); }
+
+    std::string wrapExample() const
+    {
+        if (!facts_.wrapStored)
+            return formatted("%s est hors de portée", facts_.wrapToken.c_str());
+        return formatted("%s donne %d au lieu de %d", facts_.wrapToken.c_str(), int(*facts_.wrapStored),
+                         int(facts_.wrapMeant));
+    }
+
+    void sizeDepartures()
+    {
+        if (facts_.oneDLine != 0)
             say(CubeDeparture::Table1D, formatted("ligne %llu : table 1D (LUT_1D_SIZE) ; le programme ne lit que les"
                                                   " tables 3D",
-                                                  static_cast<unsigned long long>(oneDLine_)));
-        if (sizeLine_ == 0) {
-            if (oneDLine_ == 0)
+                                                  static_cast<unsigned long long>(facts_.oneDLine)));
+        if (facts_.sizeLine == 0) {
+            if (facts_.oneDLine == 0)
                 say(CubeDeparture::NoSizeLine, "aucune ligne « LUT_3D_SIZE » : le programme ne peut pas connaître la"
                                                " taille de la table");
             return;
         }
-        const auto line = static_cast<unsigned long long>(sizeLine_);
-        if (declaredTaille_ == 0) {
+        const auto line = static_cast<unsigned long long>(facts_.sizeLine);
+        if (facts_.declaredTaille == 0) {
             say(CubeDeparture::SizeLine, formatted("ligne %llu : « %s » ne donne pas la taille en nombre entier", line,
-                                                   trimmed(sizeText_).c_str()));
-        } else if (check.taille != declaredTaille_) {
-            say(CubeDeparture::SizeLine, sizeReason(check.taille));
+                                                   trimmed(facts_.sizeText).c_str()));
+        } else if (check_.taille != facts_.declaredTaille) {
+            say(CubeDeparture::SizeLine, sizeReason(check_.taille));
         }
-        const std::int32_t n = check.taille != 0 ? check.taille : declaredTaille_;
+        const std::int32_t n = check_.taille != 0 ? check_.taille : facts_.declaredTaille;
         if (n < 0 || !LutTable::fitsInMemoryLimit(n))
             say(CubeDeparture::SizeNotApplied,
                 formatted("taille %d : le programme ne peut pas appliquer une table de cette taille", int(n)));
@@ -364,86 +370,87 @@ private:
 
     std::string sizeReason(std::int32_t readSize) const
     {
-        const auto line = static_cast<unsigned long long>(sizeLine_);
-        if (sizeLine_ > kHeadLines)
+        const auto line = static_cast<unsigned long long>(facts_.sizeLine);
+        const auto readerLine = static_cast<unsigned long long>(facts_.reader.sizeLine);
+        if (facts_.sizeLine > kHeadLines)
             return formatted("ligne %llu : la ligne de taille est au-delà de la ligne 20, où le programme ne la"
                              " cherche plus",
                              line);
-        if (readerSizeLine_ != sizeLine_)
+        if (readerLine != line)
             return formatted("ligne %llu : le programme prend cette ligne, où figure « LUT_3D_SIZE », pour la ligne"
                              " de taille et n'y lit pas %d",
-                             static_cast<unsigned long long>(readerSizeLine_), int(declaredTaille_));
-        if (startsWithBlank(sizeText_))
+                             readerLine, int(facts_.declaredTaille));
+        if (startsWithBlank(facts_.sizeText))
             return formatted("ligne %llu : la ligne de taille est indentée ; le programme n'y lit pas la taille",
                              line);
-        if (endsWithBlank(sizeText_))
+        if (endsWithBlank(facts_.sizeText))
             return formatted("ligne %llu : la ligne de taille finit par une espace ; le programme n'y lit pas la"
                              " taille",
                              line);
         if (readSize == 0)
             return formatted("ligne %llu : le programme ne lit pas la taille dans « %s »", line,
-                             trimmed(sizeText_).c_str());
+                             trimmed(facts_.sizeText).c_str());
         return formatted("ligne %llu : le programme lit la taille %d au lieu de %d", line, int(readSize),
-                         int(declaredTaille_));
+                         int(facts_.declaredTaille));
     }
 
-    template <typename Say>
-    void startDepartures(Say& say) const
+    void startDeparture()
     {
-        if (firstData_ == 0 || readerStart_ == firstData_)
+        const auto readerStart = std::uint64_t(facts_.reader.dataStart);
+        if (facts_.firstData == 0 || readerStart == facts_.firstData)
             return;
-        const auto line = static_cast<unsigned long long>(firstData_);
+        const auto line = static_cast<unsigned long long>(facts_.firstData);
         std::string text;
-        const auto words = tokens(firstDataText_);
-        if (firstData_ > kHeadLines)
+        const auto words = cube::blankSeparatedWords(facts_.firstDataText);
+        if (facts_.firstData > kHeadLines)
             text = formatted("ligne %llu : la première ligne de données est au-delà de la ligne 20", line);
-        else if (startsWithBlank(firstDataText_))
+        else if (startsWithBlank(facts_.firstDataText))
             text = formatted("ligne %llu : la première ligne de données est indentée", line);
         else if (!words.empty() && words[0].find_first_not_of("+-0123456789") == std::string_view::npos)
             text = formatted("ligne %llu : la première ligne de données est écrite en nombres entiers", line);
         else
             text = formatted("ligne %llu : la première ligne de données ne commence pas par « 0. »", line);
-        if (readerStart_ == 0)
+        if (readerStart == 0)
             text += " ; le programme ne trouve pas le début des données";
         else
             text += formatted(" ; le programme ne commence les données qu'à la ligne %llu, perd %llu %s et"
                               " décale toutes les autres",
-                              static_cast<unsigned long long>(readerStart_),
-                              static_cast<unsigned long long>(dataBeforeStart_),
-                              dataBeforeStart_ == 1 ? "entrée" : "entrées");
+                              static_cast<unsigned long long>(readerStart),
+                              static_cast<unsigned long long>(facts_.dataBeforeStart),
+                              facts_.dataBeforeStart == 1 ? "entrée" : "entrées");
         say(CubeDeparture::DataStart, text);
     }
 
-    template <typename Say>
-    void countDeparture(const CubeCheck& check, Say& say) const
+    void countDeparture()
     {
-        const std::int32_t n = check.expectedTaille();
+        const std::int32_t n = check_.expectedTaille();
         if (n <= 0 || !LutTable::fitsInMemoryLimit(n))
             return;
         const std::uint64_t expected = std::uint64_t(n) * std::uint64_t(n) * std::uint64_t(n);
-        if (dataLines_ < expected)
+        const std::uint64_t lines = facts_.dataLines;
+        if (lines < expected)
             say(CubeDeparture::LineCount,
                 formatted("%llu lignes de données pour %llu attendues (%d³) : il en manque %llu, que le programme"
                           " laisse à 0 (noir)",
-                          static_cast<unsigned long long>(dataLines_), static_cast<unsigned long long>(expected),
-                          int(n), static_cast<unsigned long long>(expected - dataLines_)));
-        else if (dataLines_ > expected)
+                          static_cast<unsigned long long>(lines), static_cast<unsigned long long>(expected),
+                          int(n), static_cast<unsigned long long>(expected - lines)));
+        else if (lines > expected)
             say(CubeDeparture::LineCount,
                 formatted("%llu lignes de données pour %llu attendues (%d³) : %llu de trop, que le programme ignore",
-                          static_cast<unsigned long long>(dataLines_), static_cast<unsigned long long>(expected),
-                          int(n), static_cast<unsigned long long>(dataLines_ - expected)));
+                          static_cast<unsigned long long>(lines), static_cast<unsigned long long>(expected),
+                          int(n), static_cast<unsigned long long>(lines - expected)));
     }
 
     // The last word: whatever the causes named above, a table that differs
     // from the author's is never reported as meant.
-    template <typename Say>
-    void compareEntries(const CubeCheck& check, const LutTable& table, Say& say) const
+    void compareEntries(const LutTable& table)
     {
-        if (table.taille() != check.taille)
+        if (table.taille() != check_.taille)
             return;
-        const std::uint64_t count = std::min<std::uint64_t>(table.entryCount(), meantEntries_.size());
+        const auto& meant = facts_.meantEntries;
+        const std::uint64_t count = std::min<std::uint64_t>(table.entryCount(), meant.size());
         for (std::uint64_t k = 0; k < count; ++k) {
-            if (!sameEntry(table.data()[k], meantEntries_[k])) {
+            if (!sameEntry(table.data()[k], meant[k])) {
                 say(CubeDeparture::Entries,
                     formatted("l'entrée %llu lue par le programme diffère de celle du fichier",
                               static_cast<unsigned long long>(k + 1)));
@@ -452,87 +459,21 @@ private:
         }
     }
 
-    std::uint64_t lineNumber_ = 0;
-    std::uint64_t readerSizeLine_ = 0;
-    std::uint64_t readerStart_ = 0;
-    std::uint64_t dataBeforeStart_ = 0;
-
-    std::uint64_t sizeLine_ = 0;
-    std::string sizeText_;
-    std::int32_t declaredTaille_ = 0;
-    std::uint64_t oneDLine_ = 0;
-    std::uint64_t domainLine_ = 0;
-    std::string domainText_;
-    std::uint64_t rangeLine_ = 0;
-    std::string rangeText_;
-
-    std::uint64_t dataLines_ = 0;
-    std::uint64_t firstData_ = 0;
-    std::string firstDataText_;
-    LineList betweenData_; // non-data lines since the last data line
-    LineList insideData_;  // non-data lines with data lines on both sides
-    LineList separators_;
-    LineList unreadable_;
-    LineList wrapped_;
-    std::string wrapExample_;
-    std::vector<TLutValeur> meantEntries_;
+    const Facts& facts_;
+    CubeCheck& check_;
 };
 
-// Splits the text into lines as the reader does (CR LF, LF, CR; a NUL ends
-// the text) and gives each line, with the reader's values for it, to the
-// analysis.
-void analyse(std::istream& in, Analysis& analysis)
-{
-    cube::CubeTextSource text(in);
-    cube::DataLineParser parser;
-    std::string kept;
-    bool truncated = false, open = false, pendingCr = false;
-    auto endLine = [&] {
-        analysis.line(kept, truncated, parser.finish());
-        kept.clear();
-        truncated = open = false;
-    };
-    try {
-        for (auto piece = text.next(); !piece.empty(); piece = text.next()) {
-            const char* p = piece.data();
-            const char* const end = p + piece.size();
-            while (p != end) {
-                if (pendingCr) {
-                    pendingCr = false;
-                    if (*p == '\n') {
-                        ++p;
-                        continue;
-                    }
-                }
-                const char* stop = parser.feed(p, end);
-                const std::size_t room = kKeptChars - kept.size();
-                kept.append(p, std::min<std::size_t>(room, std::size_t(stop - p)));
-                truncated = truncated || std::size_t(stop - p) > room;
-                open = open || stop != p;
-                if (stop == end)
-                    break;
-                pendingCr = *stop == '\r';
-                p = stop + 1;
-                endLine();
-            }
-        }
-    } catch (const Error&) {
-        // A read error: the reader reports it; the lines read so far are analysed.
-    }
-    if (open)
-        endLine();
-}
-
-// The program's reading (read: readCube or loadCubeFile into a fresh table),
-// then the author's, then the two set side by side.
+// One reading (read: readCube or loadCubeFile into a fresh table, told to the
+// collector), then the departures written from what it told.
 template <typename Read>
-CubeCheck checkWith(Read read, std::istream* forAnalysis)
+CubeCheck checkWith(Read read)
 {
     CubeCheck result;
     result.found = true;
     LutTable table;
+    FactCollector collector;
     try {
-        const CubeStatus status = read(table, result.taille);
+        const CubeStatus status = read(table, result.taille, collector);
         if (status == CubeStatus::FileMissing)
             return CubeCheck{};
         result.applies = status == CubeStatus::Loaded;
@@ -540,10 +481,7 @@ CubeCheck checkWith(Read read, std::istream* forAnalysis)
     } catch (const Error& error) {
         result.failure = error.what();
     }
-    Analysis analysis;
-    if (forAnalysis != nullptr && *forAnalysis)
-        analyse(*forAnalysis, analysis);
-    analysis.finish(result, table);
+    Departures(collector.facts(), result).write(table);
     return result;
 }
 
@@ -551,27 +489,17 @@ CubeCheck checkWith(Read read, std::istream* forAnalysis)
 
 CubeCheck checkCube(std::string_view bytes)
 {
-    std::istringstream forReader{std::string(bytes)};
-    std::istringstream forAnalysis{std::string(bytes)};
-    return checkWith([&](LutTable& table, std::int32_t& taille) { return readCube(forReader, table, taille); },
-                     &forAnalysis);
+    std::istringstream in{std::string(bytes)};
+    return checkWith([&](LutTable& table, std::int32_t& taille, CubeReadObserver& observer) {
+        return readCube(in, table, taille, observer);
+    });
 }
 
 CubeCheck checkCubeFile(const std::string& path)
 {
-    struct stat status{};
-    if (::stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode))
-        return CubeCheck{};
-    // The author's reading goes through a descriptor of its own, opened as
-    // the program's: a file that would make it wait is unreadable.
-    FileDescriptor file = openInputFile(path);
-    const bool readable = file.isOpen() && isRegularFile(file.get());
-    InputFileBuffer buffer(std::move(file));
-    std::istream forAnalysis(&buffer);
-    if (!readable)
-        forAnalysis.setstate(std::ios::badbit);
-    return checkWith([&](LutTable& table, std::int32_t& taille) { return loadCubeFile(path, table, taille); },
-                     &forAnalysis);
+    return checkWith([&](LutTable& table, std::int32_t& taille, CubeReadObserver& observer) {
+        return loadCubeFile(path, table, taille, observer);
+    });
 }
 
 } // namespace teintelle

@@ -3,7 +3,10 @@
 // meant by it. The author's reading is the usual one of grading tools:
 // "#" comments, blank lines and keyword lines anywhere, LUT_3D_SIZE N, three
 // numbers per data line separated by any blanks, values clipped to 0..1.
-// The program's reading is readCube's, which the check runs on the same text.
+// The program's reading is readCube's: the check reads the text once, with
+// the reader telling it its decisions and its lines (a line longer than the
+// CubeLine::kKeptChars the reader tells of is no data line a grading tool
+// writes).
 
 #include "lut/CubeReader.h"
 

@@ -14,7 +14,12 @@
 
 namespace teintelle {
 
-CubeStatus loadCubeFile(const std::string& path, LutTable& table, std::int32_t& tailleTableLut)
+namespace {
+
+// FileMissing when no regular file is at the path; otherwise read(stream)
+// over the opened file.
+template <typename Read>
+CubeStatus readCubeFile(const std::string& path, Read read)
 {
     const LongPath where(path);
     struct stat status{};
@@ -30,7 +35,20 @@ CubeStatus loadCubeFile(const std::string& path, LutTable& table, std::int32_t& 
         return CubeStatus::FileMissing;
     InputFileBuffer buffer(std::move(file));
     std::istream stream(&buffer);
-    return readCube(stream, table, tailleTableLut);
+    return read(stream);
+}
+
+} // namespace
+
+CubeStatus loadCubeFile(const std::string& path, LutTable& table, std::int32_t& tailleTableLut)
+{
+    return readCubeFile(path, [&](std::istream& in) { return readCube(in, table, tailleTableLut); });
+}
+
+CubeStatus loadCubeFile(const std::string& path, LutTable& table, std::int32_t& tailleTableLut,
+                        CubeReadObserver& observer)
+{
+    return readCubeFile(path, [&](std::istream& in) { return readCube(in, table, tailleTableLut, observer); });
 }
 
 } // namespace teintelle

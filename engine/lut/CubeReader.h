@@ -1,5 +1,6 @@
 #pragma once
 
+#include "lut/CubeNumbers.h"
 #include "lut/LutTable.h"
 
 #include <cstdint>
@@ -30,9 +31,54 @@ std::string_view structureMessage(CubeStatus status);
 // for the list, range, memory, floating-point and read errors.
 CubeStatus readCube(std::istream& in, LutTable& table, std::int32_t& tailleTableLut);
 
+// What the two searches of the head found.
+struct CubeSearches {
+    int sizeLine = 0;  // the line taken as the size line (1 to 20), 0 when none
+    int dataStart = 0; // the first of lines 1 to 20 beginning with "0.", 0 when none; the
+                       // data start when a size was read (the search runs only then)
+};
+
+// One line of the text as the reader splits it.
+struct CubeLine {
+    static constexpr std::size_t kKeptChars = 4096;
+
+    std::uint64_t number = 0;             // from 1
+    std::string_view text;                // its first kKeptChars characters
+    bool truncated = false;               // the line is longer than that
+    cube::DataLineParser::Values values{}; // what its three fields read as
+};
+
+// What the reader did with the data: the entries it stored, and the lines
+// from the data start on that it did not store (past the table's N^3
+// entries, or after a failure).
+struct CubeTail {
+    std::uint64_t stored = 0;
+    std::uint64_t ignored = 0;
+};
+
+// Told of the reader's decisions, for a caller that sets them against what
+// the file's author meant (teintelle-cli check). With an observer the reader
+// reads the whole text, every line to the end, and only then returns or
+// throws; its result, the table and the size are the same as without one.
+class CubeReadObserver {
+public:
+    virtual void head(const CubeSearches& head) = 0; // once, before the first line
+    virtual void line(const CubeLine& line) = 0; // every line, in order
+    virtual void tail(const CubeTail& tail) = 0; // once at the end, before an error is raised
+
+protected:
+    ~CubeReadObserver() = default;
+};
+
+CubeStatus readCube(std::istream& in, LutTable& table, std::int32_t& tailleTableLut, CubeReadObserver& observer);
+
 // The file wrapper: FileMissing when no regular file exists at path (nothing
 // changed); throws Error "Impossible d'ouvrir le fichier \"PATH\". <strerror>"
 // when the file exists but cannot be opened; otherwise readCube.
 CubeStatus loadCubeFile(const std::string& path, LutTable& table, std::int32_t& tailleTableLut);
+// The same, telling the observer (which is told nothing when no file is found
+// or it cannot be opened).
+CubeStatus loadCubeFile(const std::string& path, LutTable& table, std::int32_t& tailleTableLut,
+                        CubeReadObserver& observer);
 
 } // namespace teintelle

@@ -1,8 +1,9 @@
 // teintelle-samples OUT_FOLDER: writes Teintelle's sample effects, one
 // sub-folder per edge size, and the sample photo beside them.
 #include "samples/ColourChart.h"
-#include "samples/CubeWriter.h"
 #include "samples/Looks.h"
+
+#include "lut/CubeWriter.h"
 
 #include <cstdio>
 #include <exception>
@@ -32,6 +33,19 @@ void writeFile(const fs::path& path, std::string_view bytes)
             throw std::runtime_error("cannot write " + partial.string());
     }
     fs::rename(partial, path);
+}
+
+// The .cube text of a look with edge size n, as grading tools write it: a
+// comment, TITLE, LUT_3D_SIZE, a blank line, then the n^3 entries.
+std::string cubeText(const Look& look, int n)
+{
+    const teintelle::cube::CubeHeadLines head{{"# Teintelle sample effect", "TITLE \"" + std::string(look.title) + "\""},
+                                         {""}};
+    return teintelle::cube::cubeText(head, n, [&look, n](int r, int g, int b) {
+        const Rgb output = look.apply({double(r) / (n - 1), double(g) / (n - 1), double(b) / (n - 1)});
+        using teintelle::cube::micros;
+        return teintelle::cube::Micros{micros(output[0]), micros(output[1]), micros(output[2])};
+    });
 }
 
 void writeEffects(const fs::path& folder, int size)

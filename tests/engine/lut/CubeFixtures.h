@@ -4,10 +4,12 @@
 #include "lut/LutTable.h"
 
 #include <charconv>
+#include <cstdio>
 #include <cstdint>
 #include <functional>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace teintelle::test {
 
@@ -50,5 +52,34 @@ inline CubeStatus readText(const std::string& text, LutTable& table, std::int32_
     std::istringstream in(text);
     return readCube(in, table, taille);
 }
+
+// A 2 x 2 x 2 effect whose entry k is (0.1 k, 0.5, 0.9 - 0.1 k), every line
+// starting with "0.", as a grading tool writes it.
+inline std::vector<std::string> dataLines()
+{
+    std::vector<std::string> lines;
+    for (int k = 0; k < 8; ++k) {
+        char line[64];
+        std::snprintf(line, sizeof line, "%.6f %.6f %.6f", 0.1 * k, 0.5, 0.9 - 0.1 * k);
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// That effect as a head and data lines, which a test changes before writing.
+struct CubeLines {
+    std::vector<std::string> head{"TITLE \"Essai\"", "LUT_3D_SIZE 2"};
+    std::vector<std::string> data = dataLines();
+
+    std::string text() const
+    {
+        std::string all;
+        for (const auto& line : head)
+            all += line + "\n";
+        for (const auto& line : data)
+            all += line + "\n";
+        return all;
+    }
+};
 
 } // namespace teintelle::test

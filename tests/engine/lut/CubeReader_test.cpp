@@ -5,7 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
+#include <sstream>
+#include <stdexcept>
+#include <streambuf>
 #include <string>
 #include <vector>
 
@@ -363,4 +367,148 @@ TEST(CubeReader, PlainLinesReadAsTheGeneralParserReadsThem)
         const auto plain = general.finish();
         ASSERT_TRUE(fast.r == plain.r && fast.v == plain.v && fast.b == plain.b) << line;
     }
+}
+
+namespace {
+
+// Everything the reader tells an observer, and in which order.
+class Told final : public CubeReadObserver {
+public:
+    void head(const CubeSearches& head) override
+    {
+        order += 'h';
+        told.head = head;
+    }
+    void line(const CubeLine& line) override
+    {
+        order += 'l';
+        numbers.push_back(line.number);
+        texts.emplace_back(line.text);
+        truncated.push_back(line.truncated);
+        values.push_back(line.values);
+    }
+    void tail(const CubeTail& tail) override
+    {
+        order += 't';
+        told.tail = tail;
+    }
+
+    struct {
+        CubeSearches head;
+        CubeTail tail;
+    } told;
+    std::string order;
+    std::vector<std::uint64_t> numbers;
+    std::vector<std::string> texts;
+    std::vector<bool> truncated;
+    std::vector<cube::DataLineParser::Values> values;
+};
+
+// The result of one read over a table that already holds a size-2 table of
+// 0.5 (so that "left as it was" shows): status or error, size, entries.
+struct Outcome {
+    std::string result;
+    std::int32_t taille = 0;
+    std::vector<TLutValeur> entries;
+
+    bool operator==(const Outcome&) const = default;
+};
+
+Outcome readWith(const std::string& text, Told* told)
+{
+    LutTable table;
+    Outcome outcome;
+    readText("LUT_3D_SIZE 2\n" + repeatLine("0.5 0.5 0.5", 8), table, outcome.taille);
+    std::istringstream in(text);
+    try {
+        const auto status = told ? readCube(in, table, outcome.taille, *told) : readCube(in, table, outcome.taille);
+        outcome.result = "status " + std::to_string(int(status));
+    } catch (const Error& error) {
+        outcome.result = error.what();
+    }
+    outcome.entries.assign(table.data(), table.data() + table.entryCount());
+    return outcome;
+}
+
+struct ObservedCase {
+    const char* name;
+    std::string text;
+    CubeSearches head;
+    CubeTail tail;
+    std::uint64_t lines;
+};
+
+std::vector<ObservedCase> observedCases()
+{
+    const std::string data = repeatLine("0.1 0.2 0.3", 8);
+    const std::string comments = repeatLine("# comment", 20);
+    return {
+        {"a whole table", "TITLE \"x\"\nLUT_3D_SIZE 2\n" + data, {2, 3}, {8, 0}, 10},
+        {"lines past the table", "LUT_3D_SIZE 2\n" + data + "0.9 0.9 0.9\n\n", {1, 2}, {8, 2}, 11},
+        {"a short table", "LUT_3D_SIZE 2\n" + repeatLine("0.1 0.2 0.3", 5), {1, 2}, {5, 0}, 6},
+        // The data start is told even though the reader, without a size, never took it.
+        {"a size it cannot read", "LUT_3D_SIZE 2 \n" + data + comments, {1, 2}, {0, 0}, 29},
+        {"no data start", "LUT_3D_SIZE 2\n" + comments + data, {1, 0}, {0, 0}, 29},
+        {"the list error", "LUT_3D_SIZE 2\n# no data\n", {1, 0}, {0, 0}, 2},
+        {"a negative size", "LUT_3D_SIZE -2\n" + data, {1, 2}, {0, 0}, 9},
+        {"a value out of range", "LUT_3D_SIZE 2\n" + repeatLine("0.1 0.2 0.3", 3) + "1e30 0 0\n" + data,
+         {1, 2}, {3, 9}, 13},
+        {"a value out of range past the head",
+         "LUT_3D_SIZE 3\n" + repeatLine("0.1 0.2 0.3", 24) + "0 -1e30 0\n" + data.substr(0, 24), {1, 2}, {24, 3}, 28},
+        {"a size line on line 21", comments + "LUT_3D_SIZE 2\n" + data, {0, 0}, {0, 0}, 29},
+        {"CR breaks, no break at the end", "LUT_3D_SIZE 2\r0.1 0.2 0.3\r\r0.5 0.5 0.5", {1, 2}, {3, 0}, 4},
+        {"the head ends in a long line",
+         "LUT_3D_SIZE 1\n" + std::string(10000, '0') + "\n0.5 0.5 0.5\n", {1, 3}, {1, 0}, 3},
+    };
+}
+
+} // namespace
+
+TEST(CubeReader, AnObservedReadingGivesTheSameResult)
+{
+    for (const auto& c : observedCases()) {
+        SCOPED_TRACE(c.name);
+        Told told;
+        EXPECT_EQ(readWith(c.text, &told), readWith(c.text, nullptr));
+        EXPECT_EQ(told.order, "h" + std::string(c.lines, 'l') + "t");
+        for (std::size_t i = 0; i < told.numbers.size(); ++i)
+            ASSERT_EQ(told.numbers[i], i + 1);
+    }
+}
+
+TEST(CubeReader, TellsItsDecisionsAndEveryLine)
+{
+    for (const auto& c : observedCases()) {
+        SCOPED_TRACE(c.name);
+        Told told;
+        readWith(c.text, &told);
+        EXPECT_EQ(told.told.head.sizeLine, c.head.sizeLine);
+        EXPECT_EQ(told.told.head.dataStart, c.head.dataStart);
+        EXPECT_EQ(told.told.tail.stored, c.tail.stored);
+        EXPECT_EQ(told.told.tail.ignored, c.tail.ignored);
+    }
+
+    // Each line as it stands, the long one cut, with what its fields read as.
+    Told told;
+    readWith("LUT_3D_SIZE 1\n" + std::string(10000, '7') + "\n0.5  0.25\n", &told);
+    ASSERT_EQ(told.texts.size(), 3u);
+    EXPECT_EQ(told.texts[0], "LUT_3D_SIZE 1");
+    EXPECT_EQ(told.texts[1], std::string(CubeLine::kKeptChars, '7'));
+    EXPECT_EQ(told.truncated, (std::vector<bool>{false, true, false}));
+    EXPECT_EQ(told.texts[2], "0.5  0.25");
+    EXPECT_EQ(told.values[2].r, 0.5L);
+    EXPECT_EQ(told.values[2].v, 0.0L);
+    EXPECT_EQ(told.values[2].b, 0.25L);
+
+    // A read error ends the reading as it does unobserved, after the lines read.
+    class Failing : public std::streambuf {
+    protected:
+        std::streamsize xsgetn(char*, std::streamsize) override { throw std::runtime_error("EIO"); }
+    } failing;
+    std::istream in(&failing);
+    LutTable table;
+    std::int32_t taille = 0;
+    Told failed;
+    EXPECT_THROW(readCube(in, table, taille, failed), Error);
+    EXPECT_EQ(failed.order, "ht");
 }
