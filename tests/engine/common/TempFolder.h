@@ -47,7 +47,7 @@ public:
     {
         for (std::size_t slash = relative.find('/'); slash != std::string::npos; slash = relative.find('/', slash + 1))
             ::mkdir(path(relative.substr(0, slash)).c_str(), 0755);
-        const std::string made = path(relative);
+        std::string made = path(relative);
         struct stat existing {};
         check((::mkdir(made.c_str(), mode) == 0 || (::stat(made.c_str(), &existing) == 0 && S_ISDIR(existing.st_mode)))
                   && ::chmod(made.c_str(), mode) == 0,
@@ -58,7 +58,7 @@ public:
     // Writes the file (replacing one there) with these bytes and that mode.
     std::string write(const std::string& relative, std::string_view bytes = {}, mode_t mode = 0644) const
     {
-        const std::string made = path(relative);
+        std::string made = path(relative);
         const int fd = ::open(made.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
         check(fd >= 0, relative);
         bool written = true;

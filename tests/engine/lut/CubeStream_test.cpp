@@ -111,7 +111,7 @@ Outcome readGenerated(GeneratedStream& source, LutTable& table, std::int32_t& ta
     return outcome;
 }
 
-constexpr std::size_t kSmallHeap = 512 * 1024;
+constexpr std::size_t kSmallHeap = std::size_t{512} * 1024;
 
 std::string binaryJunk()
 {
