@@ -128,7 +128,7 @@ private slots:
         tree.write("autre/noir/a.cube", "B");
 
         EffectTreeModel model;
-        const std::string top = tree.top();
+        const std::string& top = tree.top();
         for (const std::string& rootText : {top, top + "/"}) {
             const QModelIndex root = build(model, QString::fromStdString(rootText));
             const QModelIndex films = model.index(1, 0, root);
