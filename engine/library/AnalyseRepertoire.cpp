@@ -37,7 +37,7 @@ constexpr std::size_t kDeepestOpen = 64;
 constexpr std::size_t kMaxCheckpoints = 64;
 constexpr std::size_t kFirstCheckpointSpacing = 64;
 
-constexpr std::size_t kListingBuffer = 64 * 1024;
+constexpr std::size_t kListingBuffer = std::size_t{64} * 1024;
 
 class Descriptor {
 public:

@@ -20,7 +20,7 @@ namespace teintelle::cube {
 class CubeTextSource {
 public:
     static constexpr char kNonAscii = '\x80';
-    static constexpr std::size_t kChunk = 64 * 1024;
+    static constexpr std::size_t kChunk = std::size_t{64} * 1024;
 
     explicit CubeTextSource(std::istream& in);
 

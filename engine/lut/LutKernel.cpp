@@ -44,8 +44,8 @@ void LutKernel::prepareTables(std::int32_t n, float coef)
     const std::uint64_t strideBlue = strideGreen * edge;
 
     std::array<float, 2 * 255 + 1> slopes{};
-    for (int difference = -255; difference <= 255; ++difference)
-        slopes[std::size_t(difference + 255)] = slope(difference, coef);
+    for (std::size_t i = 0; i < slopes.size(); ++i)
+        slopes[i] = slope(int(i) - 255, coef); // the slope of the difference i - 255
 
     for (std::uint32_t x = 0; x < 256; ++x) {
         const LatticeStep step = latticeStep(x, n, coef);

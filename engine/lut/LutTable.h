@@ -8,6 +8,8 @@ namespace teintelle {
 // One output colour of an effect: red, green, blue.
 struct TLutValeur {
     std::uint8_t r, v, b;
+
+    friend bool operator==(const TLutValeur&, const TLutValeur&) = default;
 };
 static_assert(sizeof(TLutValeur) == 3, "entries are packed three bytes");
 

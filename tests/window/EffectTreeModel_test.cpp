@@ -3,7 +3,7 @@
 #include "common/Error.h"
 #include "library/EffectNames.h"
 #include "window/FolderDialogStart.h"
-#include "library/TempTree.h"
+#include "common/TempFolder.h"
 
 #include <QAbstractItemModelTester>
 #include <QFile>
@@ -20,7 +20,7 @@
 
 using teintelle::EffectTreeModel;
 using teintelle::NodeKind;
-using teintelle::test::TempTree;
+using teintelle::test::TempFolder;
 
 namespace {
 
@@ -75,14 +75,14 @@ class EffectTreeModelTest : public QObject {
 private slots:
     void scanFillsTheTreeInOneInsertion()
     {
-        TempTree tree;
+        TempFolder tree;
         tree.folder("films.cube");
-        tree.file("films.cube/Noir.CUBE");
+        tree.write("films.cube/Noir.CUBE");
         tree.folder("vide");
-        tree.file("b.cube", 0444);
-        tree.file("c.txt");
-        tree.file("Look.cube");
-        tree.file("a.cube.bak");
+        tree.write("b.cube", "", 0444);
+        tree.write("c.txt");
+        tree.write("Look.cube");
+        tree.write("a.cube.bak");
 
         EffectTreeModel model;
         QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
@@ -119,16 +119,16 @@ private slots:
 
     void nodePathFollowsTheRootTextAndEdits()
     {
-        TempTree tree;
+        TempFolder tree;
         tree.folder("films");
         tree.folder("films/noir");
-        tree.file("films/noir/a.cube", 0644, "A");
+        tree.write("films/noir/a.cube", "A");
         tree.folder("autre");
         tree.folder("autre/noir");
-        tree.file("autre/noir/a.cube", 0644, "B");
+        tree.write("autre/noir/a.cube", "B");
 
         EffectTreeModel model;
-        const std::string top = tree.top();
+        const std::string& top = tree.top();
         for (const std::string& rootText : {top, top + "/"}) {
             const QModelIndex root = build(model, QString::fromStdString(rootText));
             const QModelIndex films = model.index(1, 0, root);
@@ -152,11 +152,11 @@ private slots:
 
     void oddNamesShowAsTheyCanAndLeadToTheirFiles()
     {
-        TempTree tree;
+        TempFolder tree;
         const std::string latin1 = "\xe9t\xe9.cube"; // not UTF-8
         const std::string lineBreak = "deux\nlignes.cube";
-        tree.file(latin1, 0644, "L");
-        tree.file(lineBreak, 0644, "N");
+        tree.write(latin1, "L");
+        tree.write(lineBreak, "N");
 
         EffectTreeModel model;
         const QModelIndex root = build(model, QString::fromStdString(tree.top()));
@@ -181,9 +181,9 @@ private slots:
 
     void iconsFollowKindAndSelection()
     {
-        TempTree tree;
+        TempFolder tree;
         tree.folder("dossier");
-        tree.file("effet.cube");
+        tree.write("effet.cube");
 
         EffectTreeModel model;
         const QList<QIcon> icons{plainIcon(Qt::white), plainIcon(Qt::yellow), plainIcon(Qt::green)};
@@ -225,11 +225,11 @@ private slots:
 
     void refusedNodeStopsTheScanAndKeepsWhatCame()
     {
-        TempTree tree;
+        TempFolder tree;
         tree.folder("a");
-        tree.file("a/un.cube");
-        tree.file("a/deux.cube");
-        tree.file("trois.cube");
+        tree.write("a/un.cube");
+        tree.write("a/deux.cube");
+        tree.write("trois.cube");
 
         EffectTreeModel model;
         model.setNodeLimit(3); // the root and two more
@@ -248,11 +248,11 @@ private slots:
 
     void scanBudgetEndsTheScanAsARefusedNode()
     {
-        TempTree tree;
+        TempFolder tree;
         tree.folder("a");
-        tree.file("a/un.cube");
-        tree.file("a/deux.cube");
-        tree.file("trois.cube");
+        tree.write("a/un.cube");
+        tree.write("a/deux.cube");
+        tree.write("trois.cube");
 
         EffectTreeModel model;
         model.setScanBudget(2);
@@ -274,12 +274,12 @@ private slots:
     // there is left alone by the scan that was running.
     void stopCheckSeesTheFormerRowsAndMayRebuildTheTree()
     {
-        TempTree tree;
+        TempFolder tree;
         for (const char* folder : {"a", "b", "c", "autre"})
             tree.folder(folder);
-        tree.file("a/un.cube");
-        tree.file("b/deux.cube");
-        tree.file("autre/seul.cube");
+        tree.write("a/un.cube");
+        tree.write("b/deux.cube");
+        tree.write("autre/seul.cube");
         const QString top = QString::fromStdString(tree.top());
 
         EffectTreeModel model;
@@ -326,10 +326,10 @@ private slots:
 
     void unreadableFolderKeepsItsNode()
     {
-        TempTree tree;
+        TempFolder tree;
         tree.folder("ferme");
-        tree.file("ferme/cache.cube");
-        tree.file("ouvert.cube");
+        tree.write("ferme/cache.cube");
+        tree.write("ouvert.cube");
         EffectTreeModel model;
         model.setFolderOpener([](int at, const char* name) {
             if (std::string_view(name) == "ferme") {
@@ -345,8 +345,8 @@ private slots:
 
     void textNamingNoFolderGivesTheRootAlone()
     {
-        TempTree tree;
-        tree.file("seul.cube");
+        TempFolder tree;
+        tree.write("seul.cube");
         EffectTreeModel model;
         for (const std::string& text : {tree.path("seul.cube"), tree.path("absent")}) {
             const QModelIndex root = build(model, QString::fromStdString(text));
@@ -358,9 +358,9 @@ private slots:
 
     void dialogStartFolderRule()
     {
-        TempTree tree;
+        TempFolder tree;
         tree.folder("choisi");
-        tree.file("fichier");
+        tree.write("fichier");
         const QString top = QString::fromStdString(tree.top());
         const QString chosen = QString::fromStdString(tree.path("choisi"));
         const QString missing = QString::fromStdString(tree.path("absent"));

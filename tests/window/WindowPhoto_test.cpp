@@ -92,14 +92,14 @@ class WindowPhotoTest : public QObject {
     // A JPEG of the fixtures' picture in the photo folder; returns its path.
     QString jpeg(const QString& name, int width, int height)
     {
-        const QString path = photoFolder->filePath(name);
+        QString path = photoFolder->filePath(name);
         writeBytes(path, fixtures::encodeJpeg({.width = width, .height = height}));
         return path;
     }
 
     QString effect(const QString& name, const QByteArray& content)
     {
-        const QString path = programFolder->filePath(name);
+        QString path = programFolder->filePath(name);
         writeBytes(path, content);
         return path;
     }
@@ -568,7 +568,7 @@ private slots:
         selectEffect(*window, QStringLiteral("rotation.cube"));
         QVERIFY(samePixels(large(*window), *window->imageTraitee()));
         const std::vector<TColor32> processed(window->imageTraitee()->Bits(),
-                                              window->imageTraitee()->Bits() + 2 * window->imageTraitee()->Width());
+                                              window->imageTraitee()->Bits() + std::ptrdiff_t{2} * window->imageTraitee()->Width());
 
         if (byDoubleClick)
             QTest::mouseDClick(window->Image322, Qt::LeftButton, {}, QPoint(10, 10));

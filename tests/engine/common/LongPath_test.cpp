@@ -1,5 +1,5 @@
 #include "common/LongPath.h"
-#include "library/TempTree.h"
+#include "common/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -41,7 +41,7 @@ protected:
         ::close(at);
     }
 
-    test::TempTree tree_;
+    test::TempFolder tree_;
     std::string top_, bottom_;
 };
 

@@ -231,12 +231,12 @@ TEST(ChargePhotoReduite, FailureBeforeTheHeaderLeavesTheSurfaceAlone)
         std::string path;
     } cases[] = {
         {"random bytes named .jpg", folder.write("random.jpg", random)},
-        {"empty file", folder.write("empty.jpg", {})},
+        {"empty file", folder.write("empty.jpg")},
         {"BMP", folder.write("p.bmp", bmp)},
         {"zero width", folder.write("zero.jpg", zeroWidth)},
         {"cut inside the header", folder.write("head.jpg", headerOnly)},
-        {"no such file", folder.file("missing.jpg")},
-        {"a folder", folder.path().string()},
+        {"no such file", folder.path("missing.jpg")},
+        {"a folder", folder.top()},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -1,6 +1,6 @@
 #pragma once
 // Photo files made by the tests themselves: JPEGs written with libjpeg's
-// compressor, BMPs written byte by byte, in a temporary folder.
+// compressor, BMPs written byte by byte.
 
 #include <cstdint>
 #include <cstdio>
@@ -12,6 +12,8 @@
 #include <vector>
 
 #include <jpeglib.h>
+
+#include "common/TempFolder.h"
 
 namespace teintelle::fixtures {
 
@@ -222,36 +224,7 @@ inline std::vector<std::uint8_t> bmp24(int width, int height)
     return b;
 }
 
-// A temporary folder removed with its content at the end of the test.
-class TempFolder {
-public:
-    TempFolder()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "teintelle-photo-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr)
-            throw std::runtime_error("mkdtemp failed");
-        path_ = pattern;
-    }
-    ~TempFolder()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
-    std::string write(const std::string& name, const std::vector<std::uint8_t>& bytes) const
-    {
-        const std::string path = file(name);
-        std::ofstream out(path, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-        return path;
-    }
-    const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
+// The photos are written in the tests' own temporary folders.
+using test::TempFolder;
 
 } // namespace teintelle::fixtures

@@ -152,14 +152,14 @@ TEST(LoadFromFile, FilesShorterThanTheHeaderAreAReadError)
         EXPECT_EQ(loadError(folder.write("s.bmp", bytes), surface), "Erreur de lecture du flux") << size;
     }
     TBitmap32 surface;
-    EXPECT_EQ(loadError(folder.path().string(), surface), "Erreur de lecture du flux") << "a folder";
+    EXPECT_EQ(loadError(folder.top(), surface), "Erreur de lecture du flux") << "a folder";
 }
 
 TEST(LoadFromFile, ExtensionsAreComparedWithoutCaseAndReportedInTheirOwn)
 {
     TempFolder folder;
     const auto jpeg = encodeJpeg({20, 12});
-    std::filesystem::create_directory(folder.file("with.dot"));
+    std::filesystem::create_directory(folder.path("with.dot"));
     struct Case {
         const char* name;
         const char* error; // empty: decoded
@@ -234,7 +234,7 @@ TEST(LoadFromFile, OtherFormatsGoToTheInstalledPlatformDecoder)
 TEST(LoadFromFile, AFileThatCannotBeOpenedNamesItselfAndTheReason)
 {
     TempFolder folder;
-    const std::string missing = folder.file("absent.jpg");
+    const std::string missing = folder.path("absent.jpg");
     TBitmap32 surface;
     EXPECT_EQ(loadError(missing, surface),
               "Impossible d'ouvrir le fichier \"" + missing + "\". No such file or directory");
@@ -243,7 +243,7 @@ TEST(LoadFromFile, AFileThatCannotBeOpenedNamesItselfAndTheReason)
     // root opens anything.
     const std::string locked = folder.write("locked.jpg", encodeJpeg({8, 8}));
     ::chmod(locked.c_str(), 0);
-    ::chmod(folder.path().c_str(), 0755);
+    ::chmod(folder.top().c_str(), 0755);
     const std::string expected = "Impossible d'ouvrir le fichier \"" + locked + "\". Permission denied";
     int pipeFds[2];
     ASSERT_EQ(::pipe(pipeFds), 0);

@@ -2,7 +2,7 @@
 
 #include "common/Error.h"
 #include "library/EffectNames.h"
-#include "library/TempTree.h"
+#include "common/TempFolder.h"
 #include "lut/CubeReader.h"
 
 #include <gtest/gtest.h>
@@ -24,7 +24,7 @@
 namespace teintelle {
 namespace {
 
-using test::TempTree;
+using test::TempFolder;
 
 // A plain tree: node 0 is the root the scan starts under.
 class ListSink : public TreeSink {
@@ -101,27 +101,27 @@ int openDescriptorCount()
 
 TEST(AnalyseRepertoire, ListsArchiveOnlyFilesWhoseNameHoldsCubeAndEveryFolder)
 {
-    TempTree tree;
+    TempFolder tree;
     for (const char* name : {"Look.cube", "LOOK.CUBE", "a.cube.bak", "x.cubes", ".cube", "c.txt", "cube"})
-        tree.file(name);
-    tree.file("b.cube", 0444);   // read-only
-    tree.file("w.cube", 0200);   // its owner may write it: the only bit that counts
+        tree.write(name);
+    tree.write("b.cube", "", 0444);   // read-only
+    tree.write("w.cube", "", 0200);   // its owner may write it: the only bit that counts
     tree.fifo("p.cube");         // opening it would block the scan
     tree.link("Look.cube", "lien.cube");
     tree.link("absent", "mort.cube");
     tree.folder("films.cube");
-    tree.file("films.cube/f.cube");
+    tree.write("films.cube/f.cube");
     tree.folder(".cache");       // a dot name: skipped with all below it
-    tree.file(".cache/h.cube");
+    tree.write(".cache/h.cube");
     tree.folder("lecture");
-    tree.file("lecture/l.cube");
+    tree.write("lecture/l.cube");
     // A read-only folder is listed and scanned. Only root may write into it,
     // so it is made read-only once it holds its file.
     ASSERT_EQ(::chmod(tree.path("lecture").c_str(), 0555), 0);
     tree.folder("vide");
     tree.folder("sans");
     tree.folder("sans/effet");
-    tree.file("sans/effet/notes.txt");
+    tree.write("sans/effet/notes.txt");
     {
         // A socket is no effect whatever its name.
         const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
@@ -151,10 +151,10 @@ TEST(AnalyseRepertoire, ListsArchiveOnlyFilesWhoseNameHoldsCubeAndEveryFolder)
 
 TEST(AnalyseRepertoire, SameTreeWithOrWithoutFinalSeparator)
 {
-    TempTree tree;
+    TempFolder tree;
     tree.folder("a");
-    tree.file("a/un.cube");
-    tree.file("deux.cube");
+    tree.write("a/un.cube");
+    tree.write("deux.cube");
     const std::string expected = "a/\n  un.cube\ndeux.cube\n";
     EXPECT_EQ(scan(tree.top()), expected);
     EXPECT_EQ(scan(tree.top() + "/"), expected);
@@ -163,8 +163,8 @@ TEST(AnalyseRepertoire, SameTreeWithOrWithoutFinalSeparator)
 
 TEST(AnalyseRepertoire, TextNamingNoFolderAddsNothing)
 {
-    TempTree tree;
-    tree.file("seul.cube");
+    TempFolder tree;
+    tree.write("seul.cube");
     tree.link("seul.cube", "lien");
     tree.link("absent", "casse");
     for (const std::string& text : {tree.path("seul.cube"), tree.path("lien"), tree.path("casse"),
@@ -174,7 +174,7 @@ TEST(AnalyseRepertoire, TextNamingNoFolderAddsNothing)
     }
     // A link to a folder is scanned as the folder.
     tree.folder("vrai");
-    tree.file("vrai/v.cube");
+    tree.write("vrai/v.cube");
     tree.link("vrai", "vers-vrai");
     EXPECT_EQ(scan(tree.path("vers-vrai")), "v.cube\n");
 
@@ -186,9 +186,9 @@ TEST(AnalyseRepertoire, TextNamingNoFolderAddsNothing)
 
 TEST(AnalyseRepertoire, FolderLinksAreFollowedAndCyclesEnd)
 {
-    TempTree tree;
+    TempFolder tree;
     tree.folder("a");
-    tree.file("a/x.cube");
+    tree.write("a/x.cube");
     tree.link("..", "a/haut");         // back to the top: a cycle
     tree.link(".", "a/ici");           // onto itself
     tree.folder("b");
@@ -210,25 +210,25 @@ TEST(AnalyseRepertoire, FolderLinksAreFollowedAndCyclesEnd)
 
 TEST(AnalyseRepertoire, PseudoFileSystemsAreListedButNotEntered)
 {
-    TempTree tree;
+    TempFolder tree;
     tree.link("/proc", "processus");
     tree.link("/sys", "systeme");
-    tree.file("z.cube");
+    tree.write("z.cube");
     EXPECT_EQ(scan(tree.top()), "processus/\nsysteme/\nz.cube\n");
     EXPECT_EQ(scan("/proc"), "");
 }
 
 TEST(AnalyseRepertoire, UnreadableFolderKeepsItsNodeWithoutChildren)
 {
-    TempTree tree;
+    TempFolder tree;
     tree.folder("a");
-    tree.file("a/avant.cube");
+    tree.write("a/avant.cube");
     tree.folder("a/secret");
-    tree.file("a/secret/cache.cube");
+    tree.write("a/secret/cache.cube");
     tree.folder("a/secret/sous");
-    tree.file("a/zapres.cube");
+    tree.write("a/zapres.cube");
     tree.folder("b");
-    tree.file("b/suite.cube");
+    tree.write("b/suite.cube");
 
     // Root may open anything, so the refusal comes through the opener.
     const FolderOpener refuseSecret = [](int at, const char* name) {
@@ -259,12 +259,12 @@ TEST(AnalyseRepertoire, UnreadableFolderKeepsItsNodeWithoutChildren)
 
 TEST(AnalyseRepertoire, RefusedNodeEndsTheScanWithTheInsertErrorAndClosesEverything)
 {
-    TempTree tree;
+    TempFolder tree;
     tree.folder("a");
     tree.folder("a/b");
-    tree.file("a/b/c.cube");
-    tree.file("a/b/d.cube");
-    tree.file("e.cube");
+    tree.write("a/b/c.cube");
+    tree.write("a/b/d.cube");
+    tree.write("e.cube");
 
     const int before = openDescriptorCount();
     ListSink sink(3); // the root and three more
@@ -281,13 +281,13 @@ TEST(AnalyseRepertoire, RefusedNodeEndsTheScanWithTheInsertErrorAndClosesEveryth
 // A maze of folder links that join up again: folders L0 to L<levels - 1>,
 // each holding `effects` effect files and, but the last, two links to the
 // next one. The tree below L0 doubles at every level.
-void makeMaze(const TempTree& tree, int levels, int effects)
+void makeMaze(const TempFolder& tree, int levels, int effects)
 {
     for (int level = 0; level < levels; ++level) {
         const std::string folder = "L" + std::to_string(level);
         tree.folder(folder);
         for (int e = 0; e < effects; ++e)
-            tree.file(folder + "/e" + std::to_string(e) + ".cube");
+            tree.write(folder + "/e" + std::to_string(e) + ".cube");
         if (level > 0) {
             const std::string previous = "L" + std::to_string(level - 1);
             tree.link("../" + folder, previous + "/a");
@@ -298,12 +298,12 @@ void makeMaze(const TempTree& tree, int levels, int effects)
 
 TEST(AnalyseRepertoire, ScanEndsWithTheInsertErrorPastItsBudgetOfNodes)
 {
-    TempTree tree;
+    TempFolder tree;
     tree.folder("Favoris");
-    tree.file("Favoris/f.cube");
+    tree.write("Favoris/f.cube");
     tree.folder("a");
     tree.link("../Favoris", "a/Favoris");
-    tree.file("a/x.cube");
+    tree.write("a/x.cube");
     tree.link("Favoris", "b");
     // A linked folder shows its effects wherever it appears.
     const std::string full = "a/\n  Favoris/\n    f.cube\n  x.cube\nb/\n  f.cube\nFavoris/\n  f.cube\n";
@@ -337,7 +337,7 @@ TEST(AnalyseRepertoire, ScanEndsWithTheInsertErrorPastItsBudgetOfNodes)
 // ends at the budget however the links join up.
 TEST(AnalyseRepertoire, MazeOfLinksThatJoinUpAgainEndsAtTheBudget)
 {
-    TempTree tree;
+    TempFolder tree;
     makeMaze(tree, 16, 30);
     const int before = openDescriptorCount();
     ListSink sink;
@@ -359,7 +359,7 @@ TEST(AnalyseRepertoire, MazeOfLinksThatJoinUpAgainEndsAtTheBudget)
 
 TEST(AnalyseRepertoire, StopCheckStopsTheScanWhereItStands)
 {
-    TempTree tree;
+    TempFolder tree;
     makeMaze(tree, 4, 2);
     ListSink whole;
     ASSERT_EQ(AnalyseRepertoire(searchPathFor(tree.path("L0")), 0, whole), ScanEnd::Finished);
@@ -403,7 +403,7 @@ TEST(AnalyseRepertoire, ChainTenThousandFoldersDeep)
 {
     constexpr int kDepth = 10000;
     constexpr int kSideEvery = 10;
-    TempTree tree;
+    TempFolder tree;
     {
         int at = ::open(tree.top().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         ASSERT_GE(at, 0);
@@ -474,11 +474,11 @@ TEST(AnalyseRepertoire, ChainTenThousandFoldersDeep)
 TEST(AnalyseRepertoire, FolderReplacedWhileClosedIsNotEnteredAgain)
 {
     constexpr int kDepth = 300;
-    TempTree tree;
+    TempFolder tree;
     std::string chain = "d";
     tree.folder(chain);
     tree.folder("d/e");
-    tree.file("d/e/avant.cube");
+    tree.write("d/e/avant.cube");
     for (int level = 1; level < kDepth; ++level) {
         chain += "/d";
         tree.folder(chain);
@@ -490,7 +490,7 @@ TEST(AnalyseRepertoire, FolderReplacedWhileClosedIsNotEnteredAgain)
             std::filesystem::rename(tree.path("d"), tree.path("ancien"));
             tree.folder("d");
             tree.folder("d/e");
-            tree.file("d/e/apres.cube");
+            tree.write("d/e/apres.cube");
         }
         return openFolder(at, name);
     };
@@ -506,14 +506,14 @@ TEST(AnalyseRepertoire, FolderReplacedWhileClosedIsNotEnteredAgain)
 
 TEST(AnalyseRepertoire, NamesAreKeptByteForByte)
 {
-    TempTree tree;
+    TempFolder tree;
     const std::string latin1 = "\xe9t\xe9.cube";     // not UTF-8
     const std::string lineBreak = "deux\nlignes.cube";
     const std::string folder = "dos\xff\nsier";
-    tree.file(latin1, 0644, "A");
-    tree.file(lineBreak, 0644, "B");
+    tree.write(latin1, "A");
+    tree.write(lineBreak, "B");
     tree.folder(folder);
-    tree.file(folder + "/\t.CUBE", 0644, "C");
+    tree.write(folder + "/\t.CUBE", "C");
 
     ListSink sink;
     AnalyseRepertoire(searchPathFor(tree.top() + "/"), 0, sink);
@@ -535,7 +535,7 @@ TEST(AnalyseRepertoire, NamesAreKeptByteForByte)
 
 TEST(AnalyseRepertoire, EntriesComeInFoldedNameOrder)
 {
-    TempTree tree;
+    TempFolder tree;
     for (const char* name : {"b", "_x", "A", "a", "Ab", "aB", "A_", "\xc3\xa9t\xc3\xa9", "Z", "[", "0"})
         tree.folder(name);
     EXPECT_EQ(scan(tree.top()), "0/\nA/\na/\nAb/\naB/\nA_/\nb/\nZ/\n[/\n_x/\n\xc3\xa9t\xc3\xa9/\n");

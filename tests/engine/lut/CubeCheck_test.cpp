@@ -49,8 +49,7 @@ std::optional<std::vector<TLutValeur>> readerTable(const std::string& text)
 
 bool sameTables(const std::vector<TLutValeur>& a, const std::vector<TLutValeur>& b)
 {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                      [](const TLutValeur& x, const TLutValeur& y) { return x.r == y.r && x.v == y.v && x.b == y.b; });
+    return a == b;
 }
 
 std::set<CubeDeparture> kinds(const CubeCheck& check)

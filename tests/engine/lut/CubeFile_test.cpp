@@ -1,5 +1,6 @@
 #include "common/Error.h"
 #include "common/LeasedFile.h"
+#include "common/TempFolder.h"
 #include "lut/CubeFixtures.h"
 #include "lut/CubeReader.h"
 
@@ -21,25 +22,10 @@ namespace {
 
 class CubeFile : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/teintelle-cube-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        folder_ = pattern;
-        // Open to every user, for the case run as an unprivileged one.
-        fs::permissions(folder_, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                                     fs::perms::others_read | fs::perms::others_exec);
-    }
-    void TearDown() override { fs::remove_all(folder_); }
+    std::string write(const std::string& name, const std::string& text) { return temp_.write(name, text); }
 
-    std::string write(const std::string& name, const std::string& text)
-    {
-        const auto path = folder_ / name;
-        std::ofstream(path, std::ios::binary) << text;
-        return path.string();
-    }
-
-    fs::path folder_;
+    test::TempFolder temp_;
+    fs::path folder_ = temp_.top();
 };
 
 } // namespace

@@ -44,7 +44,6 @@ std::string errorOf(const std::string& text)
     return errorOf(text, table, taille);
 }
 
-bool sameEntry(const TLutValeur& a, const TLutValeur& b) { return a.r == b.r && a.v == b.v && a.b == b.b; }
 
 // Entry [1][0][0] of a size-2 table whose second data line is `line`.
 TLutValeur secondEntry(const std::string& line)
@@ -67,10 +66,10 @@ TEST(CubeReader, ReadsAStandardFileInCubeOrder)
     ASSERT_EQ(readText(text, table, taille), CubeStatus::Loaded);
     EXPECT_EQ(taille, 33);
     EXPECT_EQ(table.taille(), 33);
-    EXPECT_TRUE(sameEntry(table(1, 0, 0), {7, 0, 0})) << "0.031250 x 255 = 7.97 truncates to 7";
-    EXPECT_TRUE(sameEntry(table(32, 32, 32), {255, 255, 255}));
-    EXPECT_TRUE(sameEntry(table(16, 0, 32), {127, 0, 255}));
-    EXPECT_TRUE(sameEntry(table(0, 8, 0), {0, 63, 0}));
+    EXPECT_EQ(table(1, 0, 0), (TLutValeur{7, 0, 0})) << "0.031250 x 255 = 7.97 truncates to 7";
+    EXPECT_EQ(table(32, 32, 32), (TLutValeur{255, 255, 255}));
+    EXPECT_EQ(table(16, 0, 32), (TLutValeur{127, 0, 255}));
+    EXPECT_EQ(table(0, 8, 0), (TLutValeur{0, 63, 0}));
 }
 
 TEST(CubeReader, SizeInteger)
@@ -187,7 +186,7 @@ TEST(CubeReader, EncodingsByByteOrderMark)
         std::int32_t taille = 0;
         ASSERT_EQ(readText(text, table, taille), CubeStatus::Loaded);
         EXPECT_EQ(taille, 1);
-        EXPECT_TRUE(sameEntry(table(0, 0, 0), {127, 51, 255}));
+        EXPECT_EQ(table(0, 0, 0), (TLutValeur{127, 51, 255}));
     }
 
     // Characters are counted as UTF-16 code units: one for "é", two for an
@@ -237,7 +236,7 @@ TEST(CubeReader, FieldsAndNumbers)
     };
     for (const auto& c : cases) {
         const TLutValeur entry = secondEntry(c.line);
-        EXPECT_TRUE(sameEntry(entry, c.entry))
+        EXPECT_EQ(entry, c.entry)
             << '"' << c.line << "\" gives (" << int(entry.r) << ", " << int(entry.v) << ", " << int(entry.b) << ")";
     }
 }
@@ -249,11 +248,11 @@ TEST(CubeReader, OutOfRangeValuesRaiseTheFloatingPointError)
         std::int32_t taille = 0;
         const std::string text = std::string("LUT_3D_SIZE 2\n0.2 0.4 0.6\n0.5 ") + field + " 0.5\n0.2 0.2 0.2\n";
         EXPECT_EQ(errorOf(text, table, taille), "Opération en virgule flottante incorrecte") << field;
-        EXPECT_TRUE(sameEntry(table(0, 0, 0), {51, 102, 153})) << "entries stored before it stay";
-        EXPECT_TRUE(sameEntry(table(1, 0, 0), {0, 0, 0})) << "the failing line stores nothing";
+        EXPECT_EQ(table(0, 0, 0), (TLutValeur{51, 102, 153})) << "entries stored before it stay";
+        EXPECT_EQ(table(1, 0, 0), (TLutValeur{0, 0, 0})) << "the failing line stores nothing";
     }
     // The largest magnitudes still inside the signed 64-bit range.
-    EXPECT_TRUE(sameEntry(secondEntry("3.6e16 -3.6e16"), {0, 0, 0}));
+    EXPECT_EQ(secondEntry("3.6e16 -3.6e16"), (TLutValeur{0, 0, 0}));
     EXPECT_EQ(cube::storedChannel(36170086419038334.0L), 130u); // 2^63 - 638
     EXPECT_EQ(cube::storedChannel(36170086419038336.0L), 128u); // 2^63 - 128
     EXPECT_THROW(cube::storedChannel(36170086419038337.0L), Error);
@@ -267,11 +266,11 @@ TEST(CubeReader, EveryLineFromTheDataStartTakesOneEntry)
     std::int32_t taille = 0;
     const std::string text = "LUT_3D_SIZE 2\n0.0 0.0 0.2\n# comment\n\nDOMAIN_MIN 0 0 0\n1.0 1.0 1.0\n";
     ASSERT_EQ(readText(text, table, taille), CubeStatus::Loaded);
-    EXPECT_TRUE(sameEntry(table(0, 0, 0), {0, 0, 51}));
-    EXPECT_TRUE(sameEntry(table(1, 0, 0), {0, 0, 0}));
-    EXPECT_TRUE(sameEntry(table(0, 1, 0), {0, 0, 0}));
-    EXPECT_TRUE(sameEntry(table(1, 1, 0), {0, 0, 0})) << "'DOMAIN_MIN 0 0 0': field 1 is not a number";
-    EXPECT_TRUE(sameEntry(table(0, 0, 1), {255, 255, 255}));
+    EXPECT_EQ(table(0, 0, 0), (TLutValeur{0, 0, 51}));
+    EXPECT_EQ(table(1, 0, 0), (TLutValeur{0, 0, 0}));
+    EXPECT_EQ(table(0, 1, 0), (TLutValeur{0, 0, 0}));
+    EXPECT_EQ(table(1, 1, 0), (TLutValeur{0, 0, 0})) << "'DOMAIN_MIN 0 0 0': field 1 is not a number";
+    EXPECT_EQ(table(0, 0, 1), (TLutValeur{255, 255, 255}));
 }
 
 TEST(CubeReader, LinesBeyondTheTableAreIgnoredAndNotRead)
@@ -281,7 +280,7 @@ TEST(CubeReader, LinesBeyondTheTableAreIgnoredAndNotRead)
     // A ninth line that would raise, were it converted.
     const std::string text = test::identityCubeText(2) + "1e30 1e30 1e30\n\n\n";
     ASSERT_EQ(readText(text, table, taille), CubeStatus::Loaded);
-    EXPECT_TRUE(sameEntry(table(1, 1, 1), {255, 255, 255}));
+    EXPECT_EQ(table(1, 1, 1), (TLutValeur{255, 255, 255}));
 }
 
 TEST(CubeReader, ShortFileKeepsThePreviousEntries)
@@ -303,8 +302,8 @@ TEST(CubeReader, ShortFileKeepsThePreviousEntries)
     for (int n : {0, 99, 100, 17 * 17 * 17 - 1}) {
         const int ri = n % 17, vi = n / 17 % 17, bi = n / 289;
         const bool written = n < 100;
-        EXPECT_TRUE(sameEntry(afterFull(ri, vi, bi), written ? TLutValeur{0, 0, 0} : TLutValeur{204, 127, 51})) << n;
-        EXPECT_TRUE(sameEntry(fresh(ri, vi, bi), {0, 0, 0})) << n;
+        EXPECT_EQ(afterFull(ri, vi, bi), (written ? TLutValeur{0, 0, 0} : TLutValeur{204, 127, 51})) << n;
+        EXPECT_EQ(fresh(ri, vi, bi), (TLutValeur{0, 0, 0})) << n;
     }
 }
 
@@ -317,7 +316,7 @@ TEST(CubeReader, AStructureErrorLeavesTheTableAsItWas)
     EXPECT_EQ(readText(oneD, table, taille), CubeStatus::SizeNotFound);
     EXPECT_EQ(taille, 0);
     EXPECT_EQ(table.taille(), 3);
-    EXPECT_TRUE(sameEntry(table(2, 2, 2), {255, 255, 255}));
+    EXPECT_EQ(table(2, 2, 2), (TLutValeur{255, 255, 255}));
 
     EXPECT_EQ(readText("LUT_3D_SIZE 5\n" + repeatLine("#", 30), table, taille), CubeStatus::DataNotFound);
     EXPECT_EQ(taille, 5);
@@ -412,11 +411,7 @@ struct Outcome {
     std::int32_t taille = 0;
     std::vector<TLutValeur> entries;
 
-    bool operator==(const Outcome& other) const
-    {
-        return result == other.result && taille == other.taille
-            && std::equal(entries.begin(), entries.end(), other.entries.begin(), other.entries.end(), sameEntry);
-    }
+    bool operator==(const Outcome&) const = default;
 };
 
 Outcome readWith(const std::string& text, Told* told)

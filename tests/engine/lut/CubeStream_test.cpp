@@ -111,7 +111,7 @@ Outcome readGenerated(GeneratedStream& source, LutTable& table, std::int32_t& ta
     return outcome;
 }
 
-constexpr std::size_t kSmallHeap = 512 * 1024;
+constexpr std::size_t kSmallHeap = std::size_t{512} * 1024;
 
 std::string binaryJunk()
 {
@@ -203,10 +203,10 @@ TEST(CubeStream, LinesAndCharactersSplitAcrossPieces)
             LutTable table;
             std::int32_t taille = 0;
             ASSERT_EQ(test::readText(text, table, taille), CubeStatus::Loaded) << kind.name << " shift " << shift;
-            const int expectedBlue = accented ? 0 : 76; // "0.3é" is not a number
+            const std::uint8_t expectedBlue = accented ? 0 : 76; // "0.3é" is not a number
             for (int i : {0, 5000, n * n * n - 1}) {
                 const TLutValeur& entry = table.inFileOrder(std::uint64_t(i));
-                ASSERT_TRUE(entry.r == 127 && entry.v == 51 && entry.b == expectedBlue)
+                ASSERT_EQ(entry, (TLutValeur{127, 51, expectedBlue}))
                     << kind.name << " shift " << shift << " entry " << i;
             }
         }

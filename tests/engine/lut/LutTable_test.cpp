@@ -35,6 +35,10 @@ TEST(LutTable, ResizeKeepsTheSharedEntriesAndZeroesTheNewOnes)
     for (const auto& sizes : sequences) {
         LutTable table;
         std::vector<TLutValeur> model; // expected entries, red fastest
+        // Entry [ri][vi][bi] of an n x n x n table in file order.
+        const auto at = [](int ri, int vi, int bi, int n) {
+            return std::size_t(ri) + std::size_t(n) * (std::size_t(vi) + std::size_t(n) * std::size_t(bi));
+        };
         int edge = 0;
         for (std::size_t step = 0; step < sizes.size(); ++step) {
             const int next = sizes[step];
@@ -42,24 +46,24 @@ TEST(LutTable, ResizeKeepsTheSharedEntriesAndZeroesTheNewOnes)
             for (int bi = 0; bi < std::min(edge, next); ++bi)
                 for (int vi = 0; vi < std::min(edge, next); ++vi)
                     for (int ri = 0; ri < std::min(edge, next); ++ri)
-                        expected[std::size_t(ri + next * (vi + next * bi))] = model[std::size_t(ri + edge * (vi + edge * bi))];
+                        expected[at(ri, vi, bi, next)] = model[at(ri, vi, bi, edge)];
             table.resize(next);
             ASSERT_EQ(table.taille(), next);
             for (int bi = 0; bi < next; ++bi)
                 for (int vi = 0; vi < next; ++vi)
                     for (int ri = 0; ri < next; ++ri) {
-                        const TLutValeur& want = expected[std::size_t(ri + next * (vi + next * bi))];
+                        const TLutValeur& want = expected[at(ri, vi, bi, next)];
                         const TLutValeur& entry = table(ri, vi, bi);
-                        ASSERT_TRUE(entry.r == want.r && entry.v == want.v && entry.b == want.b)
+                        ASSERT_EQ(entry, want)
                             << "step " << step << " to " << next << " at [" << ri << "][" << vi << "][" << bi << "]";
                     }
             // New colours for the next step, in some entries only.
             for (int bi = 0; bi < next; ++bi)
                 for (int vi = 0; vi < next; ++vi)
                     for (int ri = (bi + vi) % 2; ri < next; ri += 2) {
-                        const TLutValeur colour{std::uint8_t(ri * 10 + step), std::uint8_t(vi * 10 + 2), std::uint8_t(bi * 10 + 3)};
+                        const TLutValeur colour{std::uint8_t(ri * 10 + int(step)), std::uint8_t(vi * 10 + 2), std::uint8_t(bi * 10 + 3)};
                         table(ri, vi, bi) = colour;
-                        expected[std::size_t(ri + next * (vi + next * bi))] = colour;
+                        expected[at(ri, vi, bi, next)] = colour;
                     }
             model = expected;
             edge = next;

@@ -4,6 +4,8 @@
 // test, whole-file reads and writes, and running a step as an unprivileged
 // user so that permission checks apply even when the tests run as root.
 
+#include "common/TempFolder.h"
+
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -114,32 +116,10 @@ inline ChildRun runAsUnprivilegedUser(const std::function<int()>& body)
 // unprivileged child can reach what the test puts in it.
 class FileTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/teintelle-settings-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        root_ = pattern;
-        ASSERT_EQ(::chmod(root_.c_str(), 0755), 0);
-    }
+    std::string makeFolder(const std::string& name, mode_t mode = 0755) { return temp_.folder(name, mode); }
 
-    void TearDown() override
-    {
-        std::error_code ignored;
-        for (const auto& entry : std::filesystem::recursive_directory_iterator(root_, ignored))
-            if (entry.is_directory(ignored) && !entry.is_symlink(ignored))
-                ::chmod(entry.path().c_str(), 0755);
-        std::filesystem::remove_all(root_, ignored);
-    }
-
-    std::string makeFolder(const std::string& name, mode_t mode = 0755)
-    {
-        const std::string folder = root_ + "/" + name;
-        std::filesystem::create_directories(folder);
-        ::chmod(folder.c_str(), mode);
-        return folder;
-    }
-
-    std::string root_;
+    test::TempFolder temp_;
+    std::string root_ = temp_.top();
 };
 
 } // namespace teintelle::testing

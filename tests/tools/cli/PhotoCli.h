@@ -55,6 +55,7 @@ inline CliRun runCli(const std::filesystem::path& folder, const std::vector<std:
         words.push_back(TEINTELLE_CLI_PATH);
         words.insert(words.end(), args.begin(), args.end());
         std::vector<char*> argv;
+        argv.reserve(words.size() + 1);
         for (auto& word : words)
             argv.push_back(word.data());
         argv.push_back(nullptr);

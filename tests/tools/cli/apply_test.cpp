@@ -33,13 +33,13 @@ protected:
     CliRun apply(std::vector<std::string> args)
     {
         args.insert(args.begin(), "apply");
-        return runCli(folder.path(), args);
+        return runCli(folder.top(), args);
     }
     std::string writeText(const std::string& name, const std::string& text)
     {
         return folder.write(name, std::vector<std::uint8_t>(text.begin(), text.end()));
     }
-    bool exists(const std::string& name) const { return std::filesystem::exists(folder.file(name)); }
+    bool exists(const std::string& name) const { return std::filesystem::exists(folder.path(name)); }
 
     TempFolder folder;
 };
@@ -60,7 +60,7 @@ TEST_F(ApplyCommand, WritesTheEffectAppliedToTheQuarterPicture)
     ASSERT_EQ(loadCubeFile(effect, table, taille), CubeStatus::Loaded);
     float coef = 0;
     AppliqueLut(source, expected, table, taille, coef);
-    const Ppm ppm = readPpm(slurp(folder.file("out.ppm")));
+    const Ppm ppm = readPpm(slurp(folder.path("out.ppm")));
     EXPECT_EQ(ppm.width, 38);
     EXPECT_EQ(ppm.height, 23);
     EXPECT_EQ(ppm.pixels, opaquePixels(expected));
@@ -77,7 +77,7 @@ TEST_F(ApplyCommand, AnEffectThatCannotBeReadStopsBeforeThePhoto)
         int status;
         std::string err;
     } cases[] = {
-        {"missing", folder.file("missing.cube"), 3, ""},
+        {"missing", folder.path("missing.cube"), 3, ""},
         {"no size", writeText("nosize.cube", "LUT_1D_SIZE 4\n" + thirtyLines()),
          1, "Erreur dans la structure du fichier. Impossible de déterminer la taille de la table.\n"},
         {"range", writeText("negative.cube", "LUT_3D_SIZE -2\n0.0 0.0 0.0\n"), 2,
@@ -85,7 +85,7 @@ TEST_F(ApplyCommand, AnEffectThatCannotBeReadStopsBeforeThePhoto)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        for (const std::string& target : {photo, folder.file("no-photo.jpg")}) {
+        for (const std::string& target : {photo, folder.path("no-photo.jpg")}) {
             const auto run = apply({c.effect, target, "-o", "x.ppm"});
             EXPECT_EQ(run.status, c.status);
             if (!c.err.empty()) {
@@ -101,14 +101,14 @@ TEST_F(ApplyCommand, PhotoOutcomes)
     const std::string effect = writeText("swap.cube", kSwap);
     const std::string bmp = folder.write("p.bmp", bmp32(4, 4, true));
 
-    auto run = apply({effect, folder.file("missing.jpg"), "-o", "x.ppm"});
+    auto run = apply({effect, folder.path("missing.jpg"), "-o", "x.ppm"});
     EXPECT_EQ(run.status, 3);
     EXPECT_FALSE(exists("x.ppm"));
 
     run = apply({effect, bmp, "-o", "x.ppm"});
     EXPECT_EQ(run.status, 4);
     EXPECT_NE(run.err, "");
-    EXPECT_EQ(slurp(folder.file("x.ppm")), "P6\n0 0\n255\n");
+    EXPECT_EQ(slurp(folder.path("x.ppm")), "P6\n0 0\n255\n");
 
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
              {effect, bmp}, {effect, "-o", "y.ppm"}, {effect, bmp, bmp, "-o", "y.ppm"}, {"--full", effect, bmp, "-o", "y.ppm"}}) {
@@ -145,7 +145,7 @@ TEST_F(ApplyCommand, AFailedQuarterDecodeGivesTheEffectOnWhatTheSmallViewHolds)
         ASSERT_NE(ChargePhotoReduite(c.photo, held), 4);
         float coef = 0;
         AppliqueLut(held, expected, table, taille, coef);
-        const Ppm ppm = readPpm(slurp(folder.file("out.ppm")));
+        const Ppm ppm = readPpm(slurp(folder.path("out.ppm")));
         EXPECT_EQ(ppm.width, c.width);
         EXPECT_EQ(ppm.height, c.height);
         EXPECT_EQ(ppm.pixels, opaquePixels(expected));

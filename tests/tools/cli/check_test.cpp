@@ -24,7 +24,7 @@ protected:
     CliRun check(std::vector<std::string> args)
     {
         args.insert(args.begin(), "check");
-        return runCli(folder.path(), args);
+        return runCli(folder.top(), args);
     }
     fixtures::TempFolder folder;
 };
@@ -43,14 +43,14 @@ TEST_F(CheckCommand, ReportsEachFileAndExitsOnTheWorst)
     EXPECT_EQ(good.out, clean + " : s'applique comme son auteur l'a voulu\n"
                                 "  taille 2 ; 8 lignes de données pour 8 attendues (2³)\n");
 
-    const auto mixed = check({clean, tabs, folder.file("absent.cube")});
+    const auto mixed = check({clean, tabs, folder.path("absent.cube")});
     EXPECT_EQ(mixed.status, 1);
     EXPECT_NE(mixed.out.find(tabs + " : s'applique, mais pas comme son auteur l'a voulu\n"
                                     "  taille 2 ; 8 lignes de données pour 8 attendues (2³)\n"
                                     "  - ligne 6 : champs séparés par des tabulations"),
               std::string::npos)
         << mixed.out;
-    EXPECT_NE(mixed.out.find(folder.file("absent.cube") + " : aucun fichier\n"), std::string::npos);
+    EXPECT_NE(mixed.out.find(folder.path("absent.cube") + " : aucun fichier\n"), std::string::npos);
 
     CubeLines noSize;
     noSize.head[1] = "LUT_3D_SIZE 2 ";

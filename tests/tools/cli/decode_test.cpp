@@ -17,10 +17,10 @@ protected:
     CliRun decode(std::vector<std::string> args)
     {
         args.insert(args.begin(), "decode");
-        return runCli(folder.path(), args);
+        return runCli(folder.top(), args);
     }
-    bool exists(const std::string& name) const { return std::filesystem::exists(folder.file(name)); }
-    std::string read(const std::string& name) const { return slurp(folder.file(name)); }
+    bool exists(const std::string& name) const { return std::filesystem::exists(folder.path(name)); }
+    std::string read(const std::string& name) const { return slurp(folder.path(name)); }
 
     TempFolder folder;
 };
@@ -98,20 +98,20 @@ TEST_F(DecodeCommand, StatusesOfTheOtherOutcomes)
 {
     const std::string jpeg = folder.write("p.jpg", encodeJpeg({16, 16}));
     const std::string jfif = folder.write("p.jfif", encodeJpeg({16, 16}));
-    std::filesystem::create_directory(folder.file("dir.jpg"));
+    std::filesystem::create_directory(folder.path("dir.jpg"));
     const struct {
         std::vector<std::string> args;
         int status;
         std::string err; // exact, when not empty
     } cases[] = {
-        {{folder.file("missing.jpg"), "-o", "x.ppm"}, 3, ""},
-        {{folder.file("dir.jpg"), "-o", "x.ppm"}, 3, ""},
+        {{folder.path("missing.jpg"), "-o", "x.ppm"}, 3, ""},
+        {{folder.path("dir.jpg"), "-o", "x.ppm"}, 3, ""},
         {{"--full", jfif, "-o", "x.ppm"}, 2, "Extension de fichier image inconnue (.jfif)\n"},
         {{jpeg}, 64, ""},
         {{jpeg, jpeg, "-o", "x.ppm"}, 64, ""},
         {{jpeg, "-o"}, 64, ""},
         {{jpeg, "-o", "x.ppm", "--fast"}, 64, ""},
-        {{jpeg, "-o", folder.file("no/such/folder.ppm")}, 73, ""},
+        {{jpeg, "-o", folder.path("no/such/folder.ppm")}, 73, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args[0] + " ... status " + std::to_string(c.status));

@@ -27,7 +27,7 @@ protected:
     CliRun fix(std::vector<std::string> args)
     {
         args.insert(args.begin(), "fix");
-        return runCli(folder.path(), args);
+        return runCli(folder.top(), args);
     }
     fixtures::TempFolder folder;
 };
@@ -45,7 +45,7 @@ TEST_F(FixCommand, AFolderOfCopiesWithOneBadFileAmongThem)
     const std::vector<std::string> files = {write("entiers.cube", integers.text()), write("tabs.cube", tabs.text()),
                                             write("court.cube", "LUT_3D_SIZE 2\n0 0 0\n"),
                                             write("resolve.cube", resolve.text())};
-    const std::string out = folder.file("copies");
+    const std::string out = folder.path("copies");
 
     const auto run = fix({files[0], files[1], files[2], files[3], "-o", out});
     EXPECT_EQ(run.status, 1);
@@ -73,7 +73,7 @@ TEST_F(FixCommand, AFolderOfCopiesWithOneBadFileAmongThem)
 TEST_F(FixCommand, OneFileToAFileAndItsSize)
 {
     const std::string oneD = write("courbe.cube", "TITLE \"courbe\"\nLUT_1D_SIZE 3\n0 0 0\n0.25 0.25 0.25\n1 1 1\n");
-    const std::string copy = folder.file("copie.cube");
+    const std::string copy = folder.path("copie.cube");
     const auto run = fix({oneD, "-o", copy, "--size", "5"});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, oneD + " -> " + copy + " : taille 5 ; corrigé : la table 1D, le début des données\n");
@@ -82,12 +82,12 @@ TEST_F(FixCommand, OneFileToAFileAndItsSize)
     EXPECT_TRUE(checkCubeFile(copy).asMeant());
 
     // No file: nothing written.
-    const auto absent = fix({folder.file("absent.cube"), "-o", folder.file("rien.cube")});
+    const auto absent = fix({folder.path("absent.cube"), "-o", folder.path("rien.cube")});
     EXPECT_EQ(absent.status, 1);
-    EXPECT_EQ(absent.err.find("teintelle-cli fix: " + folder.file("absent.cube") + " : Impossible d'ouvrir le fichier"),
+    EXPECT_EQ(absent.err.find("teintelle-cli fix: " + folder.path("absent.cube") + " : Impossible d'ouvrir le fichier"),
               0u)
         << absent.err;
-    EXPECT_FALSE(std::filesystem::exists(folder.file("rien.cube")));
+    EXPECT_FALSE(std::filesystem::exists(folder.path("rien.cube")));
 
     // The original is never the copy, even with --force.
     const auto over = fix({oneD, "-o", oneD, "--force"});

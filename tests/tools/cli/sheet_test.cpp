@@ -93,8 +93,8 @@ class SheetCommand : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        std::filesystem::create_directories(folder.path() / "effets" / "Sub");
-        std::filesystem::create_directories(folder.path() / "effets" / "films.cube");
+        folder.folder("effets/Sub");
+        folder.folder("effets/films.cube");
         writeText("effets/b.cube", kSwap);
         writeText("effets/a.cube", noSizeLine());
         writeText("effets/films.cube/d.cube", kShort);
@@ -111,7 +111,7 @@ protected:
     CliRun sheet(std::vector<std::string> args)
     {
         args.insert(args.begin(), "sheet");
-        return runCli(folder.path(), args);
+        return runCli(folder.top(), args);
     }
 
     TempFolder folder;
@@ -123,7 +123,7 @@ protected:
 
 TEST_F(SheetCommand, LaysOutThePhotoThenEachEffectInTheTreesOrder)
 {
-    const std::string root = folder.file("effets");
+    const std::string root = folder.path("effets");
     const auto run = sheet({root, photo, "-o", "planche.ppm", "--columns", "2", "--size", "32"});
     if (run.status == 2 && run.err.find("sans Qt") != std::string::npos)
         GTEST_SKIP() << "teintelle-cli built without Qt";
@@ -142,7 +142,7 @@ TEST_F(SheetCommand, LaysOutThePhotoThenEachEffectInTheTreesOrder)
 
     TBitmap32 source;
     ASSERT_EQ(ChargePhotoReduite(photo, source), 4);
-    const Ppm ppm = readPpm(slurp(folder.file("planche.ppm")));
+    const Ppm ppm = readPpm(slurp(folder.path("planche.ppm")));
     ASSERT_GT(ppm.width, 0);
     // Two columns of boxes (the failure cell gives the box), three rows.
     EXPECT_EQ(ppm.width, 16 + cells[1].w + 16 + cells[1].w + 16);
@@ -163,19 +163,18 @@ TEST_F(SheetCommand, LaysOutThePhotoThenEachEffectInTheTreesOrder)
 
 TEST_F(SheetCommand, ErrorsAreOneLineAndANonZeroStatus)
 {
-    const std::string root = folder.file("effets");
+    const std::string root = folder.path("effets");
     const std::string notJpeg = writeText("photo.bmp", "BM pas une photo");
     // Folder links that join up again: two in every folder to the next one,
     // a tree that doubles at each of sixteen levels.
     for (int level = 0; level < 16; ++level) {
         const std::string at = "labyrinthe/L" + std::to_string(level);
-        std::filesystem::create_directories(folder.path() / at);
+        folder.folder(at);
         for (int e = 0; e < 30; ++e)
             writeText(at + "/e" + std::to_string(e) + ".cube", kSwap);
         if (level > 0)
             for (const char* name : {"a", "b"})
-                std::filesystem::create_directory_symlink("../L" + std::to_string(level),
-                                                          folder.path() / "labyrinthe" / ("L" + std::to_string(level - 1)) / name);
+                folder.link("../L" + std::to_string(level), "labyrinthe/L" + std::to_string(level - 1) + "/" + name);
     }
     const struct {
         std::vector<std::string> args;
@@ -186,10 +185,10 @@ TEST_F(SheetCommand, ErrorsAreOneLineAndANonZeroStatus)
         {{root, photo, "-o", "p.png", "--columns", "0"}, 64, "--columns attend un entier"},
         {{root, photo, "-o", "p.png", "--size", "abc"}, 64, "--size attend un entier"},
         {{root, photo, "-o", "p.png", "--bruit"}, 64, "option inconnue « --bruit »"},
-        {{folder.file("absent"), photo, "-o", "p.png"}, 3, "aucun dossier"},
-        {{root, folder.file("absente.jpg"), "-o", "p.png"}, 3, "aucun fichier"},
+        {{folder.path("absent"), photo, "-o", "p.png"}, 3, "aucun dossier"},
+        {{root, folder.path("absente.jpg"), "-o", "p.png"}, 3, "aucun fichier"},
         {{root, notJpeg, "-o", "p.png"}, 4, "ne se décode pas en JPEG"},
-        {{folder.file("labyrinthe/L0"), photo, "-o", "p.png"}, 2, "Impossible d'insérer un élément (plus de 500000"},
+        {{folder.path("labyrinthe/L0"), photo, "-o", "p.png"}, 2, "Impossible d'insérer un élément (plus de 500000"},
     };
     for (const auto& c : cases) {
         const auto run = sheet(c.args);
@@ -197,7 +196,7 @@ TEST_F(SheetCommand, ErrorsAreOneLineAndANonZeroStatus)
             GTEST_SKIP() << "teintelle-cli built without Qt";
         EXPECT_EQ(run.status, c.status) << c.err;
         EXPECT_NE(run.err.find(c.err), std::string::npos) << run.err;
-        EXPECT_FALSE(std::filesystem::exists(folder.file("p.png")));
+        EXPECT_FALSE(std::filesystem::exists(folder.path("p.png")));
     }
 }
 
@@ -228,7 +227,7 @@ std::uint32_t crc32(const std::string& bytes)
 
 TEST_F(SheetCommand, ThePngHoldsTheSheetInWellFormedChunks)
 {
-    const std::string root = folder.file("effets");
+    const std::string root = folder.path("effets");
     const auto asPng = sheet({root, photo, "-o", "planche.png", "--size", "40"});
     if (asPng.status == 2 && asPng.err.find("sans Qt") != std::string::npos)
         GTEST_SKIP() << "teintelle-cli built without Qt";
@@ -236,10 +235,10 @@ TEST_F(SheetCommand, ThePngHoldsTheSheetInWellFormedChunks)
     const auto asPpm = sheet({root, photo, "-o", "planche.ppm", "--size", "40"});
     ASSERT_EQ(asPpm.status, 0) << asPpm.err;
     EXPECT_EQ(asPng.out, asPpm.out);
-    const Ppm ppm = readPpm(slurp(folder.file("planche.ppm")));
+    const Ppm ppm = readPpm(slurp(folder.path("planche.ppm")));
     ASSERT_GT(ppm.width, 0);
 
-    const std::string png = slurp(folder.file("planche.png"));
+    const std::string png = slurp(folder.path("planche.png"));
     ASSERT_GT(png.size(), 8u);
     EXPECT_EQ(png.substr(0, 8), std::string("\x89PNG\r\n\x1A\n", 8));
     std::vector<std::string> types;

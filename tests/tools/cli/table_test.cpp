@@ -1,5 +1,6 @@
 // teintelle-cli table, run as a separate process.
 #include "cli/PhotoCli.h"
+#include "common/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -21,21 +22,7 @@ namespace {
 
 class TableCommand : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/teintelle-table-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        folder_ = pattern;
-        fs::permissions(folder_, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                                     fs::perms::others_read | fs::perms::others_exec);
-    }
-    void TearDown() override { fs::remove_all(folder_); }
-
-    std::string write(const std::string& name, const std::string& text)
-    {
-        std::ofstream(folder_ / name, std::ios::binary) << text;
-        return (folder_ / name).string();
-    }
+    std::string write(const std::string& name, const std::string& text) { return temp_.write(name, text); }
 
     // Runs `prefix... teintelle-cli table args...` in the test's folder, with
     // extra environment entries.
@@ -47,7 +34,8 @@ protected:
         return runCli(folder_, words, environment, prefix);
     }
 
-    fs::path folder_;
+    teintelle::test::TempFolder temp_;
+    fs::path folder_ = temp_.top();
 };
 
 const std::string kSizeError = "Erreur dans la structure du fichier. Impossible de déterminer la taille de la table.\n";

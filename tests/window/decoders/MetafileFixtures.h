@@ -36,7 +36,7 @@ inline std::vector<std::uint8_t> blueRectangleWmf(std::uint16_t width = 100, std
     w.u16(checksum);
 
     LittleEndianWriter records;
-    auto record = [&](std::uint16_t function, std::vector<std::uint16_t> params) {
+    auto record = [&](std::uint16_t function, const std::vector<std::uint16_t>& params) {
         records.u32(std::uint32_t(3 + params.size()));
         records.u16(function);
         for (auto p : params)
