@@ -37,7 +37,7 @@ protected:
     std::string exportTo(const std::string& photo, const std::string& name, ExportOptions options = {},
                          const PhotoReaders& readers = {})
     {
-        const std::string out = folder.file(name);
+        const std::string out = folder.path(name);
         if (options.format == ExportFormat::Jpeg)
             options.format = exportFormatForName(name).value();
         exportPhoto(photo, out, table, taille, options, readers);
@@ -47,7 +47,7 @@ protected:
     std::vector<std::string> folderContent() const
     {
         std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(folder.path()))
+        for (const auto& entry : std::filesystem::directory_iterator(folder.top()))
             names.push_back(entry.path().filename().string());
         std::sort(names.begin(), names.end());
         return names;
@@ -81,7 +81,7 @@ TEST_F(PhotoExport, EveryPixelIsTheWindowsMappingOfTheFullSizePicture)
         for (const char* name : {"out.png", "out.tif"}) {
             SCOPED_TRACE(std::to_string(shape.width) + "x" + std::to_string(shape.height) + " kind "
                          + std::to_string(int(shape.kind)) + " to " + name);
-            std::filesystem::remove(folder.file(name));
+            std::filesystem::remove(folder.path(name));
             const ReadBack out = readOutput(exportTo(photo, name));
             ASSERT_EQ(out.width, shape.width);
             ASSERT_EQ(out.height, shape.height);
@@ -107,7 +107,7 @@ TEST_F(PhotoExport, JpegOutputKeepsTheChromaSubsampling)
     for (const Case& c : cases) {
         const auto bytes = encodeJpeg(c.shape);
         const std::string photo = folder.write("photo.jpg", bytes);
-        std::filesystem::remove(folder.file("out.jpg"));
+        std::filesystem::remove(folder.path("out.jpg"));
         const ReadBack out = readOutput(exportTo(photo, "out.jpg"));
         EXPECT_EQ(out.lumaHorizontal, c.horizontal);
         EXPECT_EQ(out.lumaVertical, c.vertical);
@@ -134,7 +134,7 @@ TEST_F(PhotoExport, StrengthMixesOriginalAndGradedRoundingHalfUp)
         SCOPED_TRACE(s);
         ExportOptions options;
         options.strength = s;
-        std::filesystem::remove(folder.file("out.png"));
+        std::filesystem::remove(folder.path("out.png"));
         const ReadBack out = readPng(exportTo(photo, "out.png", options));
         for (std::size_t i = 0; i < full.size(); ++i) {
             for (int shift = 0; shift <= 16; shift += 8) {
@@ -181,14 +181,14 @@ TEST_F(PhotoExport, OtherPicturesAreTheWindowsFullSizeSurfaceMapped)
             c |= 0xFF000000u;
         return p;
     };
-    EXPECT_EQ(readPng(folder.file("bmp.png")).pixels, opaque(expected));
+    EXPECT_EQ(readPng(folder.path("bmp.png")).pixels, opaque(expected));
 
     // A format of the platform: its reader's picture assigned as the window does.
     PhotoReaders readers;
     int calls = 0;
     readers.png = [&](const std::string& path) {
         ++calls;
-        EXPECT_EQ(path, folder.file("given.png"));
+        EXPECT_EQ(path, folder.path("given.png"));
         DecodedPicture picture;
         picture.kind = PictureKind::Tiff; // composited over white, alpha 255
         picture.width = 5;
@@ -243,7 +243,7 @@ TEST_F(PhotoExport, MetadataOfOtherFormatsIsReadFromTheFile)
 {
     const std::string xmp = "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF "
                             "xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\"/></x:xmpmeta>";
-    const std::string photo = folder.file("photo.tif");
+    const std::string photo = folder.path("photo.tif");
     writeTiff(photo, 24, 16, smallIccProfile(), xmp, 8);
     PhotoReaders readers;
     readers.tiff = [](const std::string&) {
@@ -273,8 +273,8 @@ TEST_F(PhotoExport, RefusalsAndFailuresLeaveNoFileBehind)
 {
     const std::string photo = folder.write("photo.jpg", encodeJpeg({64, 48, JpegKind::Rgb420}));
     const std::string existing = folder.write("existing.jpg", {'o', 'l', 'd'});
-    std::filesystem::create_hard_link(photo, folder.file("link.jpg"));
-    std::filesystem::create_directory(folder.file("sub"));
+    std::filesystem::create_hard_link(photo, folder.path("link.jpg"));
+    std::filesystem::create_directory(folder.path("sub"));
     const auto before = folderContent();
 
     struct Case {
@@ -284,17 +284,17 @@ TEST_F(PhotoExport, RefusalsAndFailuresLeaveNoFileBehind)
         std::string message;
     };
     const Case cases[] = {
-        {"not a JPEG named .jpg", folder.write("bad.jpg", std::vector<std::uint8_t>(100, 'x')), folder.file("a.png"),
+        {"not a JPEG named .jpg", folder.write("bad.jpg", std::vector<std::uint8_t>(100, 'x')), folder.path("a.png"),
          false, "Erreur JPEG #"},
-        {"unknown extension", folder.write("notes.txt", std::vector<std::uint8_t>(100, 'x')), folder.file("a.png"),
+        {"unknown extension", folder.write("notes.txt", std::vector<std::uint8_t>(100, 'x')), folder.path("a.png"),
          false, "Extension de fichier image inconnue (.txt)"},
-        {"no photo", folder.file("absent.jpg"), folder.file("a.png"), false, "Impossible d'ouvrir le fichier"},
+        {"no photo", folder.path("absent.jpg"), folder.path("a.png"), false, "Impossible d'ouvrir le fichier"},
         {"output is the photo", photo, photo, true, "La photo ne peut pas être écrite sur elle-même"},
-        {"output is a link to the photo", photo, folder.file("link.jpg"), true,
+        {"output is a link to the photo", photo, folder.path("link.jpg"), true,
          "La photo ne peut pas être écrite sur elle-même"},
         {"existing output", photo, existing, false, "existe déjà"},
         {"folder that cannot be", photo, existing + "/a.jpg", false, "Impossible d'écrire le fichier"},
-        {"output is a folder", photo, folder.file("sub"), true, "Impossible d'écrire le fichier"},
+        {"output is a folder", photo, folder.path("sub"), true, "Impossible d'écrire le fichier"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -37,13 +37,13 @@ protected:
     CliRun exportCli(std::vector<std::string> args)
     {
         args.insert(args.begin(), "export");
-        return runCli(folder.path(), args);
+        return runCli(folder.top(), args);
     }
 
     // The engine's export of the same photo with the same options, for comparison.
     std::vector<std::uint8_t> engineExport(const std::string& photo, ExportOptions options, const std::string& name)
     {
-        const std::string out = folder.file("engine-" + name);
+        const std::string out = folder.path("engine-" + name);
         options.format = exportFormatForName(name).value();
         exportPhoto(photo, out, table, taille, options, {});
         auto bytes = fileBytes(out);
@@ -93,7 +93,7 @@ TEST_F(ExportCommand, OnePhotoToAFileIsTheEnginesExport)
         const CliRun run = exportCli(args);
         EXPECT_EQ(run.status, 0) << run.err;
         const bool png = !c.options.empty() && c.options[0] == "--format";
-        EXPECT_EQ(fileBytes(folder.file(c.name)), engineExport(photo, c.same, png ? "x.png" : c.name));
+        EXPECT_EQ(fileBytes(folder.path(c.name)), engineExport(photo, c.same, png ? "x.png" : c.name));
     }
 }
 
@@ -101,7 +101,7 @@ TEST_F(ExportCommand, OnePhotoToAFileIsTheEnginesExport)
 // fails named with its reason while the others are written.
 TEST_F(ExportCommand, ManyPhotosIntoAFolderGoOnPastAFailure)
 {
-    std::filesystem::create_directory(folder.file("out"));
+    std::filesystem::create_directory(folder.path("out"));
     std::vector<std::string> photos;
     for (int i = 0; i < 5; ++i)
         photos.push_back(folder.write("p" + std::to_string(i) + ".jpg", encodeJpeg({40 + 8 * i, 30, JpegKind::Rgb420})));
@@ -114,11 +114,11 @@ TEST_F(ExportCommand, ManyPhotosIntoAFolderGoOnPastAFailure)
     for (int i = 0; i < 5; ++i) {
         const std::string name = "p" + std::to_string(i) + "-Chaud.png";
         const ReadBack decoded = readJpeg(fileBytes(photos[std::size_t(i)]));
-        EXPECT_EQ(readPng(folder.file("out/" + name)).pixels, graded(decoded.pixels, decoded.width, decoded.height))
+        EXPECT_EQ(readPng(folder.path("out/" + name)).pixels, graded(decoded.pixels, decoded.width, decoded.height))
             << name;
     }
     std::size_t files = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder.file("out")))
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder.path("out")))
         ++files;
     EXPECT_EQ(files, 5u); // nothing for the broken photo, no temporary
 }
@@ -130,10 +130,10 @@ TEST_F(ExportCommand, ExistingFilesAreKeptUnlessForced)
     CliRun run = exportCli({effect, photo, "-o", "out.jpg"});
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("existe déjà"), std::string::npos) << run.err;
-    EXPECT_EQ(fileBytes(folder.file("out.jpg")), std::vector<std::uint8_t>({'o', 'l', 'd'}));
+    EXPECT_EQ(fileBytes(folder.path("out.jpg")), std::vector<std::uint8_t>({'o', 'l', 'd'}));
     run = exportCli({effect, photo, "-o", "out.jpg", "--force"});
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(fileBytes(folder.file("out.jpg")), engineExport(photo, {}, "out.jpg"));
+    EXPECT_EQ(fileBytes(folder.path("out.jpg")), engineExport(photo, {}, "out.jpg"));
     run = exportCli({effect, photo, "-o", photo, "--force"});
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("elle-même"), std::string::npos) << run.err;
@@ -148,7 +148,7 @@ TEST_F(ExportCommand, AnUnreadableEffectWritesNothing)
         const CliRun run = exportCli({cube, photo, "-o", "out.jpg"});
         EXPECT_EQ(run.status, 1);
         EXPECT_NE(run.err.find(cube), std::string::npos) << run.err;
-        EXPECT_FALSE(std::filesystem::exists(folder.file("out.jpg")));
+        EXPECT_FALSE(std::filesystem::exists(folder.path("out.jpg")));
     }
 }
 
@@ -170,7 +170,7 @@ TEST_F(ExportCommand, UsageErrors)
         const CliRun run = exportCli(args);
         EXPECT_EQ(run.status, 64) << args.back();
         EXPECT_NE(run.err.find("usage: teintelle-cli export"), std::string::npos);
-        EXPECT_FALSE(std::filesystem::exists(folder.file("a.jpg")));
+        EXPECT_FALSE(std::filesystem::exists(folder.path("a.jpg")));
     }
     const CliRun help = exportCli({"--help"});
     EXPECT_EQ(help.status, 0);
@@ -181,7 +181,7 @@ TEST_F(ExportCommand, UsageErrors)
 // Formats the engine leaves to the platform's readers, read on several threads.
 TEST_F(ExportCommand, PlatformFormatsAreRead)
 {
-    std::filesystem::create_directory(folder.file("out"));
+    std::filesystem::create_directory(folder.path("out"));
     const std::string bmp = folder.write("b24.bmp", bmp24(33, 21));
     std::vector<std::uint32_t> bmpPixels;
     for (int y = 0; y < 21; ++y)
@@ -192,12 +192,12 @@ TEST_F(ExportCommand, PlatformFormatsAreRead)
     ExportOptions keep;
     keep.strength = 0;
     keep.format = ExportFormat::Png;
-    exportPhoto(direct, folder.file("p.png"), table, taille, keep, {});
-    const ReadBack png = readPng(folder.file("p.png"));
+    exportPhoto(direct, folder.path("p.png"), table, taille, keep, {});
+    const ReadBack png = readPng(folder.path("p.png"));
 
-    const CliRun run = exportCli({effect, bmp, folder.file("p.png"), "-o", "out", "--format", "png", "--jobs", "2"});
+    const CliRun run = exportCli({effect, bmp, folder.path("p.png"), "-o", "out", "--format", "png", "--jobs", "2"});
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(readPng(folder.file("out/b24-Chaud.png")).pixels, graded(bmpPixels, 33, 21));
-    EXPECT_EQ(readPng(folder.file("out/p-Chaud.png")).pixels, graded(png.pixels, 25, 19));
+    EXPECT_EQ(readPng(folder.path("out/b24-Chaud.png")).pixels, graded(bmpPixels, 33, 21));
+    EXPECT_EQ(readPng(folder.path("out/p-Chaud.png")).pixels, graded(png.pixels, 25, 19));
 }
 #endif
