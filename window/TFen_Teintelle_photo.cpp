@@ -54,7 +54,7 @@ void TFen_Teintelle::FichierImageChange()
         Image322->Bitmap().Assign(&source);
     } else {
         TBitmap32& large = Image322->Bitmap();
-        LoadFromFile(localPath(FichierImage->text()), large);
+        LoadFromFile(localPath(FichierImage->text()), large, photoDecoders_);
         Label3->setText(sizeLabel(large.Width(), large.Height()));
         ResolutionChargee = 1;
     }

@@ -4,6 +4,7 @@
 
 #include "common/Error.h"
 #include "common/OutputFile.h"
+#include "imaging/DecodedPicture.h"
 #include "imaging/TBitmap32.h"
 
 #include <cstdio>
@@ -64,11 +65,15 @@ inline void startOffscreenGui()
 #endif
 }
 
-inline void installDecoders()
+// The full-size path's decoders: the platform's too when teintelle-cli
+// links them.
+inline PhotoDecoders photoDecoders()
 {
 #if defined(TEINTELLE_HAS_PLATFORM_DECODERS)
     startOffscreenGui();
-    installPlatformDecoders();
+    return platformPhotoDecoders();
+#else
+    return {};
 #endif
 }
 

@@ -52,9 +52,8 @@ int runDecode(const std::vector<std::string>& args)
 
     TBitmap32 surface;
     if (arguments.has("--full")) {
-        installDecoders();
         try {
-            LoadFromFile(photo, surface);
+            LoadFromFile(photo, surface, photoDecoders());
         } catch (const Error& error) {
             std::fprintf(stderr, "%s\n", error.what());
             return kPhotoRaised;
