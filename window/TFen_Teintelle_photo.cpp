@@ -3,6 +3,7 @@
 
 #include "window/UserDialogs.h"
 #include "window/Widgets.h"
+#include "common/InputFile.h"
 #include "imaging/PhotoLoading.h"
 #include "window/TImage32.h"
 
@@ -11,8 +12,6 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QTreeView>
-
-#include <sys/stat.h>
 
 namespace teintelle {
 
@@ -24,8 +23,7 @@ std::string localPath(const QString& text) { return QFile::encodeName(text).toSt
 // counts, never a folder, and never a pipe or a device that could be endless.
 bool namesExistingFile(const QString& text)
 {
-    struct stat status {};
-    return !text.isEmpty() && ::stat(localPath(text).c_str(), &status) == 0 && S_ISREG(status.st_mode);
+    return !text.isEmpty() && namesRegularFile(localPath(text));
 }
 
 QString sizeLabel(std::int32_t width, std::int32_t height)

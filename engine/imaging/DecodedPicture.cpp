@@ -121,10 +121,7 @@ bool everyAlphaZero(const TBitmap32& surface)
 
 void Assign(TBitmap32& surface, const DecodedPicture& picture)
 {
-    struct NotifyOnExit {
-        const TBitmap32& surface;
-        ~NotifyOnExit() { surface.notifyChange(); }
-    } notify{surface};
+    const NotifyOnExit notify(surface);
 
     surface.SetSize(picture.width, picture.height);
     if (surface.Empty())

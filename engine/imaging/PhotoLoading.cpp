@@ -1,6 +1,7 @@
 #include "imaging/PhotoLoading.h"
 
 #include "common/Error.h"
+#include "common/InputFile.h"
 #include "imaging/BmpDirect.h"
 #include "imaging/DecodedPicture.h"
 #include "imaging/JpegDecoder.h"
@@ -88,11 +89,11 @@ void loadJpegFullSize(const std::string& path, TBitmap32& surface)
         decoder.decodeInto(surface);
     } catch (const Error&) {
         if (std::ferror(file.get()))
-            throw Error("Erreur de lecture du flux");
+            throw Error(kReadError);
         throw;
     }
     if (std::ferror(file.get()))
-        throw Error("Erreur de lecture du flux");
+        throw Error(kReadError);
 }
 
 void loadWithPlatform(const PictureDecoder& decoder, const std::string& path, const std::string& extension,
@@ -111,7 +112,7 @@ void LoadFromFile(const std::string& path, TBitmap32& surface, const PhotoDecode
     {
         PhotoFileHandle file = openPhotoFile(path);
         if (std::fread(header, 1, sizeof header, file.get()) != sizeof header)
-            throw Error("Erreur de lecture du flux");
+            throw Error(kReadError);
         if (startsAsBmp(header) && isDirectBmp(header)) {
             readDirectBmp(file.get(), header, surface);
             return;

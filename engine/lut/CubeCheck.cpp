@@ -13,7 +13,6 @@
 #include <optional>
 #include <sstream>
 #include <utility>
-#include <sys/stat.h>
 
 namespace teintelle {
 
@@ -559,8 +558,7 @@ CubeCheck checkCube(std::string_view bytes)
 
 CubeCheck checkCubeFile(const std::string& path)
 {
-    struct stat status{};
-    if (::stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode))
+    if (!namesRegularFile(path))
         return CubeCheck{};
     // The author's reading goes through a descriptor of its own, opened as
     // the program's: a file that would make it wait is unreadable.

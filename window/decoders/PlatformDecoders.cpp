@@ -1,6 +1,7 @@
 #include "window/decoders/PlatformDecoders.h"
 
 #include "common/Error.h"
+#include "common/InputFile.h"
 #include "imaging/DecodedPicture.h"
 #include "window/decoders/MetafileToSvg.h"
 #include "imaging/PhotoFile.h"
@@ -31,7 +32,7 @@ std::vector<std::uint8_t> readPictureFile(const std::string& path)
         bytes.insert(bytes.end(), block, block + got);
     }
     if (std::ferror(file.get()))
-        throw Error("Erreur de lecture du flux");
+        throw Error(kReadError);
     return bytes;
 }
 
