@@ -2,7 +2,9 @@
 // What the photo commands (decode, apply) share: the test of the photo path,
 // the platform decoders, and writing a surface as PPM or PNG.
 
+#include "cli/Commands.h"
 #include "common/Error.h"
+#include "common/InputFile.h"
 #include "common/OutputFile.h"
 #include "imaging/DecodedPicture.h"
 #include "imaging/TBitmap32.h"
@@ -10,8 +12,6 @@
 #include <cstdio>
 #include <string>
 #include <vector>
-
-#include <sys/stat.h>
 
 #if defined(TEINTELLE_CLI_HAS_QT_GUI)
 #include <QBuffer>
@@ -25,21 +25,6 @@
 #endif
 
 namespace teintelle::cli {
-
-enum PhotoExit {
-    kPhotoWritten = 0,
-    kPhotoRaised = 2,         // --full: LoadFromFile raised its error
-    kPhotoMissing = 3,        // the photo path names no file
-    kPhotoNotDecoded = 4,     // the quarter-size decode failed
-    kPhotoCannotWrite = 73,   // the output file could not be written
-};
-
-// The window's test before loading: an existing file, a folder does not count.
-inline bool namesAFile(const std::string& path)
-{
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
 
 inline bool endsWithPng(const std::string& path)
 {
@@ -142,9 +127,9 @@ inline int writePictureOf(const char* command, const TBitmap32& surface, const s
 {
     const std::string problem = writePicture(surface, out);
     if (problem.empty())
-        return kPhotoWritten;
+        return kDone;
     std::fprintf(stderr, "teintelle-cli %s: %s\n", command, problem.c_str());
-    return kPhotoCannotWrite;
+    return kCannotWrite;
 }
 
 } // namespace teintelle::cli

@@ -56,8 +56,6 @@ constexpr const char* kHelp =
     "73 SHEET could not be written (a file already there is then left as it\n"
     "was).\n";
 
-enum SheetExit { kWritten = 0, kNotAvailable = 2, kMissing = 3, kNotDecoded = 4, kCannotWrite = 73 };
-
 struct SheetRequest {
     std::string folder, photo, out;
     int columns = 0; // 0: chosen from the cell count
@@ -215,7 +213,7 @@ int makeSheet(const SheetRequest& arguments)
         std::fprintf(stderr, "teintelle-cli sheet: aucun dossier « %s »\n", arguments.folder.c_str());
         return kMissing;
     }
-    if (!namesAFile(arguments.photo)) {
+    if (!namesRegularFile(arguments.photo)) {
         std::fprintf(stderr, "teintelle-cli sheet: aucun fichier « %s »\n", arguments.photo.c_str());
         return kMissing;
     }
@@ -280,7 +278,7 @@ int makeSheet(const SheetRequest& arguments)
         std::fprintf(stderr, "teintelle-cli sheet: %s\n", problem.c_str());
         return kCannotWrite;
     }
-    return kWritten;
+    return kDone;
 }
 
 #endif
