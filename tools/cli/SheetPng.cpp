@@ -56,7 +56,6 @@ void writeChunk(OutputFile& out, const char type[4], const unsigned char* data, 
     out.write(tail.data(), tail.size());
 }
 
-
 } // namespace
 
 std::string writeSheetPng(const TBitmap32& surface, const std::string& path)

@@ -7,6 +7,7 @@
 #include "cli/SheetPng.h"
 
 #include "imaging/PhotoLoading.h"
+#include "library/AnalyseRepertoire.h"
 
 #include <algorithm>
 #include <chrono>
