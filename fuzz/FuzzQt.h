@@ -1,5 +1,5 @@
 #pragma once
-// What the Qt-backed targets share: the platform's decoders installed once,
+// What the Qt-backed targets share: the platform's decoders made once,
 // under one QGuiApplication on the offscreen platform (a metafile that holds
 // text needs its fonts), never a display.
 
@@ -33,7 +33,13 @@ inline void startQt()
     // The font database is filled on the first text drawn: here, once.
     QImage warmUp(8, 8, QImage::Format_ARGB32_Premultiplied);
     QPainter(&warmUp).drawText(0, 8, "Ab");
-    installPlatformDecoders();
+}
+
+// The set the window reads photos with.
+inline const PhotoDecoders& platformDecoders()
+{
+    static const PhotoDecoders decoders = platformPhotoDecoders();
+    return decoders;
 }
 
 } // namespace teintelle::fuzz

@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string& path = file.write(input.rest(), input.restSize());
     TBitmap32 surface;
     try {
-        LoadFromFile(path, surface);
+        LoadFromFile(path, surface, fuzz::platformDecoders());
     } catch (const Error&) {
         // malformed files end with a message
     }

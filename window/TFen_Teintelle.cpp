@@ -7,9 +7,9 @@
 #include "window/Widgets.h"
 #include "settings/IniFileStorage.h"
 #include "common/Error.h"
-#include "window/decoders/PlatformDecoders.h"
 #include "window/TImage32.h"
 #include "window/EffectTreeModel.h"
+#include "window/decoders/PlatformDecoders.h"
 
 #include <QApplication>
 #include <QDir>
@@ -70,7 +70,7 @@ SettingsComponent::~SettingsComponent() { storage_->write(); }
 QString CheminShell32() { return QStringLiteral("style:Fusion"); }
 
 TFen_Teintelle::TFen_Teintelle(UserDialogs& dialogs, const QString& programFile, QWidget* parent)
-    : QWidget(parent), dialogs_(dialogs)
+    : QWidget(parent), dialogs_(dialogs), photoDecoders_(platformPhotoDecoders())
 {
     const QFileInfo program(programFile);
     title_ = QString::fromStdString(teintelle::applicationTitle(program.fileName().toStdString()));
@@ -85,8 +85,6 @@ TFen_Teintelle::TFen_Teintelle(UserDialogs& dialogs, const QString& programFile,
     resize(kDesignClient);
     setMinimumSize(kMinimumClient);
 
-    // The full-size path's decoders for BMP, icons, TIFF and metafiles.
-    installPlatformDecoders();
     createControls();
     JvAppIniFileStorage1 = std::make_unique<SettingsComponent>(programFolder_ + QStringLiteral("Teintelle.ini"));
     connectEvents();

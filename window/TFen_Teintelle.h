@@ -1,5 +1,6 @@
 #pragma once
 
+#include "imaging/DecodedPicture.h"
 #include "imaging/TBitmap32.h"
 #include "library/AnalyseRepertoire.h"
 #include "lut/LutTable.h"
@@ -145,6 +146,8 @@ private:
     void exportFinished(const QString& failure);
 
     UserDialogs& dialogs_;
+    // The full-size path's decoders for BMP, icons, TIFF and metafiles.
+    const PhotoDecoders photoDecoders_;
     QString title_;
     QString programFolder_;
     int tablesWidth_ = 353;

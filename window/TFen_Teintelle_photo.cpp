@@ -6,6 +6,7 @@
 #include "window/Widgets.h"
 #include "common/Error.h"
 #include "export/PhotoExport.h"
+#include "common/InputFile.h"
 #include "imaging/PhotoLoading.h"
 #include "window/TImage32.h"
 #include "window/decoders/PlatformDecoders.h"
@@ -32,8 +33,7 @@ std::string localPath(const QString& text) { return QFile::encodeName(text).toSt
 // counts, never a folder, and never a pipe or a device that could be endless.
 bool namesExistingFile(const QString& text)
 {
-    struct stat status {};
-    return !text.isEmpty() && ::stat(localPath(text).c_str(), &status) == 0 && S_ISREG(status.st_mode);
+    return !text.isEmpty() && namesRegularFile(localPath(text));
 }
 
 QString sizeLabel(std::int32_t width, std::int32_t height)
@@ -65,7 +65,7 @@ void TFen_Teintelle::FichierImageChange()
         Image322->Bitmap().Assign(&source);
     } else {
         TBitmap32& large = Image322->Bitmap();
-        LoadFromFile(localPath(FichierImage->text()), large);
+        LoadFromFile(localPath(FichierImage->text()), large, photoDecoders_);
         Label3->setText(sizeLabel(large.Width(), large.Height()));
         ResolutionChargee = 1;
     }

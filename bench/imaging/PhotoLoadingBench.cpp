@@ -72,7 +72,7 @@ void changePhoto(const std::string& path, TBitmap32& small, TBitmap32& large)
     if (small.Width() >= 1000 || small.Height() >= 1000)
         large.Assign(&small);
     else
-        LoadFromFile(path, large);
+        LoadFromFile(path, large, PhotoDecoders{});
 }
 
 void photoChange(benchmark::State& state, const std::string& path)

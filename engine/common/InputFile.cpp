@@ -12,6 +12,11 @@
 
 namespace teintelle {
 
+std::string openFailureMessage(const std::string& path, int error)
+{
+    return "Impossible d'ouvrir le fichier \"" + path + "\". " + std::strerror(error);
+}
+
 FileDescriptor::~FileDescriptor()
 {
     if (fd_ >= 0)
@@ -40,6 +45,14 @@ FileDescriptor openInputFile(int folder, const char* name)
 }
 
 FileDescriptor openInputFile(const std::string& path) { return openInputFile(AT_FDCWD, path.c_str()); }
+
+bool namesRegularFile(int folder, const char* name)
+{
+    struct stat info {};
+    return ::fstatat(folder, name, &info, 0) == 0 && S_ISREG(info.st_mode);
+}
+
+bool namesRegularFile(const std::string& path) { return namesRegularFile(AT_FDCWD, path.c_str()); }
 
 bool isRegularFile(int fd, off_t* size)
 {

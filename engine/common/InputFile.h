@@ -15,6 +15,14 @@
 
 namespace teintelle {
 
+// The user's message when an input file cannot be read to its end, or is
+// not the regular file it was.
+inline constexpr const char* kReadError = "Erreur de lecture du flux";
+
+// The user's message when a file cannot be opened: "Impossible d'ouvrir le
+// fichier "<path>". <system's reason>"
+std::string openFailureMessage(const std::string& path, int error);
+
 // Owns one open descriptor and closes it with itself.
 class FileDescriptor {
 public:
@@ -30,6 +38,8 @@ public:
     int get() const { return fd_; }
     // Gives the descriptor up to the caller (to a FILE, say).
     int release();
+    // Closes the descriptor now.
+    void reset() { *this = FileDescriptor(); }
 
 private:
     int fd_ = -1;
@@ -40,6 +50,12 @@ private:
 // controlling terminal. Not open, with errno set, when it fails.
 FileDescriptor openInputFile(int folder, const char* name);
 FileDescriptor openInputFile(const std::string& path);
+
+// Whether `name`, relative to the folder descriptor `folder` (AT_FDCWD for a
+// plain path), names a regular file, links followed: not a folder, pipe or
+// device. The test before opening; isRegularFile below is the one after.
+bool namesRegularFile(int folder, const char* name);
+bool namesRegularFile(const std::string& path);
 
 // Whether the open file is a regular file (not a pipe, device or folder put
 // in its place since its path was checked); its size in `size` when asked.

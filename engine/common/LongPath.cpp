@@ -34,31 +34,21 @@ LongPath::LongPath(const std::string& path) : folder_(AT_FDCWD), name_(path)
     name_ = path.substr(start);
 }
 
-LongPath::~LongPath()
-{
-    if (ownsFolder_)
-        ::close(folder_);
-}
-
 bool LongPath::enter(int next)
 {
     if (next == -1) {
         fail(errno);
         return false;
     }
-    if (ownsFolder_)
-        ::close(folder_);
+    owned_ = FileDescriptor(next);
     folder_ = next;
-    ownsFolder_ = true;
     return true;
 }
 
 void LongPath::fail(int error)
 {
-    if (ownsFolder_)
-        ::close(folder_);
+    owned_.reset();
     folder_ = -1;
-    ownsFolder_ = false;
     errno = error;
 }
 

@@ -3,6 +3,8 @@
 // effect library gives: such a path is reached folder by folder, each opened
 // relative to the previous one, and the file is then named within the last.
 
+#include "common/InputFile.h"
+
 #include <string>
 
 namespace teintelle {
@@ -10,7 +12,6 @@ namespace teintelle {
 class LongPath {
 public:
     explicit LongPath(const std::string& path);
-    ~LongPath();
     LongPath(const LongPath&) = delete;
     LongPath& operator=(const LongPath&) = delete;
 
@@ -25,7 +26,7 @@ private:
     void fail(int error);
 
     int folder_;
-    bool ownsFolder_ = false;
+    FileDescriptor owned_; // the folder when the path was walked down, none for AT_FDCWD
     std::string name_;
 };
 

@@ -1,6 +1,7 @@
 #include "imaging/BmpDirect.h"
 
 #include "common/Error.h"
+#include "common/InputFile.h"
 
 #include <algorithm>
 #include <bit>
@@ -36,10 +37,7 @@ void readDirectBmp(std::FILE* file, const std::uint8_t* header, TBitmap32& surfa
 {
     static_assert(std::endian::native == std::endian::little,
                   "a stored pixel's bytes (blue, green, red, alpha) are a TColor32 as they are");
-    struct NotifyOnExit {
-        const TBitmap32& surface;
-        ~NotifyOnExit() { surface.notifyChange(); }
-    } notify{surface};
+    const NotifyOnExit notify(surface);
 
     const std::int32_t width = le32signed(header + 18);
     const std::int32_t height = le32signed(header + 22);
@@ -69,7 +67,7 @@ void readDirectBmp(std::FILE* file, const std::uint8_t* header, TBitmap32& surfa
                 TColor32* r = surface.Bits() + std::size_t(unread) * std::size_t(w);
                 std::fill(r, r + w, TColor32(0));
             }
-            throw Error("Erreur de lecture du flux");
+            throw Error(kReadError);
         }
     }
 }

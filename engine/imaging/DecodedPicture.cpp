@@ -1,7 +1,6 @@
 #include "imaging/DecodedPicture.h"
 
 #include <algorithm>
-#include <array>
 
 namespace teintelle {
 
@@ -118,38 +117,29 @@ bool everyAlphaZero(const TBitmap32& surface)
     return std::all_of(p, p + pixelCount(surface), [](TColor32 c) { return (c & kAlphaMask) == 0; });
 }
 
-std::array<PictureDecoder, 5>& decoders()
-{
-    static std::array<PictureDecoder, 5> all;
-    return all;
-}
-
 } // namespace
 
 void Assign(TBitmap32& surface, const DecodedPicture& picture)
 {
-    struct NotifyOnExit {
-        const TBitmap32& surface;
-        ~NotifyOnExit() { surface.notifyChange(); }
-    } notify{surface};
+    const NotifyOnExit notify(surface);
 
     surface.SetSize(picture.width, picture.height);
     if (surface.Empty())
         return;
-    switch (picture.kind) {
-    case PictureKind::Jpeg:
-    case PictureKind::Tiff:
+    switch (picture.format) {
+    case PictureFormat::Jpeg:
+    case PictureFormat::Tiff:
         fill(surface, kWhite);
         compositeOver(surface, picture, kWhite);
         setOpaque(surface);
         break;
-    case PictureKind::Bitmap:
+    case PictureFormat::Bitmap:
         fill(surface, 0);
         copyPixels(surface, picture, 0);
         if (!picture.thirtyTwoBitsPerPixel)
             setOpaque(surface);
         break;
-    case PictureKind::Icon:
+    case PictureFormat::Icon:
         fill(surface, 0);
         copyPixels(surface, picture, 0);
         if (!everyAlphaZero(surface))
@@ -159,17 +149,30 @@ void Assign(TBitmap32& surface, const DecodedPicture& picture)
         else
             assignAsMetafile(surface, picture);
         break;
-    case PictureKind::Metafile:
+    case PictureFormat::WindowsMetafile:
+    case PictureFormat::EnhancedMetafile:
         assignAsMetafile(surface, picture);
         break;
     }
 }
 
-void setPictureDecoder(PictureFormat format, PictureDecoder decoder)
+const PictureDecoder* PhotoDecoders::platformDecoder(PictureFormat format) const
 {
-    decoders()[std::size_t(format)] = std::move(decoder);
+    switch (format) {
+    case PictureFormat::Bitmap:
+        return &bitmap;
+    case PictureFormat::Icon:
+        return &icon;
+    case PictureFormat::Tiff:
+        return &tiff;
+    case PictureFormat::WindowsMetafile:
+        return &windowsMetafile;
+    case PictureFormat::EnhancedMetafile:
+        return &enhancedMetafile;
+    case PictureFormat::Jpeg:
+        break;
+    }
+    return nullptr;
 }
-
-const PictureDecoder& pictureDecoder(PictureFormat format) { return decoders()[std::size_t(format)]; }
 
 } // namespace teintelle

@@ -5,18 +5,22 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace teintelle {
+
+// The formats of the full-size path: JPEG and 32-bit uncompressed BMP are
+// the engine's own, the others the platform's (a Bitmap there is any other
+// BMP).
+enum class PictureFormat { Jpeg, Bitmap, Icon, Tiff, WindowsMetafile, EnhancedMetafile };
 
 // What a picture decoder of the platform layer hands back. Decoding the
 // formats the engine does not read itself (BMP other than 32-bit
 // uncompressed, icons, TIFF, metafiles) is the platform's business; turning
 // the result into pixels of a surface is the engine's (Assign below).
-enum class PictureKind { Jpeg, Tiff, Bitmap, Icon, Metafile };
-
 struct DecodedPicture {
-    PictureKind kind = PictureKind::Bitmap;
+    PictureFormat format = PictureFormat::Bitmap;
     std::int32_t width = 0;
     std::int32_t height = 0;
     // A bitmap whose file holds 32 bits per pixel keeps its own alpha.
@@ -40,23 +44,35 @@ struct DecodedPicture {
 };
 
 // Assign (decoded picture): SetSize to the picture's size; fill; draw the
-// picture at its own size; finish as its kind asks; notify the change, also
+// picture at its own size; finish as its format asks; notify the change, also
 // when a step failed.
 //   JPEG, TIFF: fill white, picture composited over it, alpha 255.
 //   Bitmap:     fill 0, pixels copied, alpha 255 unless 32 bits per pixel.
 //   Icon:       fill 0, pixels copied; redone as a metafile when every alpha is 0.
-//   Metafile:   drawn once on white and once on opaque red; a pixel equal in
+//   WMF, EMF:   drawn once on white and once on opaque red; a pixel equal in
 //               both gets alpha 255, any other alpha 0; colours from white.
 void Assign(TBitmap32& surface, const DecodedPicture& picture);
 
-// The decoders of the platform layer, installed at start-up by the window (and
-// by teintelle-cli when it links Qt's GUI module). Each opens the file itself
-// and throws Error with its own message when it cannot decode it.
-enum class PictureFormat { Bitmap, Icon, Tiff, WindowsMetafile, EnhancedMetafile };
+// A decoder of the platform layer. It opens the file itself and throws Error
+// with its own message when it cannot decode it.
 using PictureDecoder = std::function<DecodedPicture(const std::string& path)>;
 
-void setPictureDecoder(PictureFormat format, PictureDecoder decoder);
-// The installed decoder, or an empty function.
-const PictureDecoder& pictureDecoder(PictureFormat format);
+// The decoders a photo is read with, handed in by whoever reads it: the
+// engine's own readers (JPEG, 32-bit uncompressed BMP) always belong to the
+// set, the caller adds the platform's (window/decoders gives Qt's). A format
+// whose decoder is left empty fails with "Aucun décodeur d'image installé
+// pour l'extension .<ext>". The set is a plain value: the window holds one,
+// teintelle-cli and the tests make their own.
+struct PhotoDecoders {
+    PictureDecoder bitmap, icon, tiff, windowsMetafile, enhancedMetafile;
+
+    // The platform's decoder of a format, or nullptr for the engine's own
+    // (JPEG).
+    const PictureDecoder* platformDecoder(PictureFormat format) const;
+    PictureDecoder* platformDecoder(PictureFormat format)
+    {
+        return const_cast<PictureDecoder*>(std::as_const(*this).platformDecoder(format));
+    }
+};
 
 } // namespace teintelle

@@ -149,10 +149,7 @@ std::int32_t JpegDecoder::outputHeight() const { return std::int32_t(state_->cin
 
 void JpegDecoder::decodeInto(TBitmap32& surface)
 {
-    struct NotifyOnExit {
-        const TBitmap32& surface;
-        ~NotifyOnExit() { surface.notifyChange(); }
-    } notify{surface};
+    const NotifyOnExit notify(surface);
 
     surface.SetSize(outputWidth(), outputHeight());
     if (surface.Empty())

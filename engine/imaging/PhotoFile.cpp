@@ -8,18 +8,13 @@
 
 namespace teintelle {
 
-std::string openFailureMessage(const std::string& path, int error)
-{
-    return "Impossible d'ouvrir le fichier \"" + path + "\". " + std::strerror(error);
-}
-
 PhotoFileHandle openPhotoFile(const std::string& path)
 {
     FileDescriptor file = openInputFile(path);
     if (!file.isOpen())
         throw Error(openFailureMessage(path, errno));
     if (!isRegularFile(file.get())) // replaced since its path was checked
-        throw Error("Erreur de lecture du flux");
+        throw Error(kReadError);
     std::FILE* stream = ::fdopen(file.get(), "rb");
     if (stream == nullptr)
         throw Error(openFailureMessage(path, errno));

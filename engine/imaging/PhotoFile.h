@@ -13,9 +13,6 @@ struct FileCloser {
 };
 using PhotoFileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
-// "Impossible d'ouvrir le fichier "<path>". <system's reason>"
-std::string openFailureMessage(const std::string& path, int error);
-
 // Opens a photo for reading; others may read it at the same time (this
 // platform has no exclusive open). Nothing blocks, the open nor the reads
 // (see openInputFile): a read that would wait fails as a read error.

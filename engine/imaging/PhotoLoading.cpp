@@ -1,6 +1,7 @@
 #include "imaging/PhotoLoading.h"
 
 #include "common/Error.h"
+#include "common/InputFile.h"
 #include "imaging/BmpDirect.h"
 #include "imaging/DecodedPicture.h"
 #include "imaging/JpegDecoder.h"
@@ -49,25 +50,22 @@ std::string asciiLower(std::string text)
     return text;
 }
 
-enum class Reader { Jpeg, Platform };
-
 struct RegisteredExtension {
     const char* extension;
-    Reader reader;
     PictureFormat format;
 };
 
 // The registry of the full-size path, extensions in lower case. No other
 // format is registered (no PNG, no GIF).
 constexpr RegisteredExtension kRegistry[] = {
-    {"jpg", Reader::Jpeg, PictureFormat::Bitmap},
-    {"jpeg", Reader::Jpeg, PictureFormat::Bitmap},
-    {"bmp", Reader::Platform, PictureFormat::Bitmap},
-    {"ico", Reader::Platform, PictureFormat::Icon},
-    {"wmf", Reader::Platform, PictureFormat::WindowsMetafile},
-    {"emf", Reader::Platform, PictureFormat::EnhancedMetafile},
-    {"tif", Reader::Platform, PictureFormat::Tiff},
-    {"tiff", Reader::Platform, PictureFormat::Tiff},
+    {"jpg", PictureFormat::Jpeg},
+    {"jpeg", PictureFormat::Jpeg},
+    {"bmp", PictureFormat::Bitmap},
+    {"ico", PictureFormat::Icon},
+    {"wmf", PictureFormat::WindowsMetafile},
+    {"emf", PictureFormat::EnhancedMetafile},
+    {"tif", PictureFormat::Tiff},
+    {"tiff", PictureFormat::Tiff},
 };
 
 std::optional<RegisteredExtension> findExtension(const std::string& extension)
@@ -91,17 +89,16 @@ void loadJpegFullSize(const std::string& path, TBitmap32& surface)
         decoder.decodeInto(surface);
     } catch (const Error&) {
         if (std::ferror(file.get()))
-            throw Error("Erreur de lecture du flux");
+            throw Error(kReadError);
         throw;
     }
     if (std::ferror(file.get()))
-        throw Error("Erreur de lecture du flux");
+        throw Error(kReadError);
 }
 
-void loadWithPlatform(PictureFormat format, const std::string& path, const std::string& extension,
+void loadWithPlatform(const PictureDecoder& decoder, const std::string& path, const std::string& extension,
                       TBitmap32& surface)
 {
-    const PictureDecoder& decoder = pictureDecoder(format);
     if (!decoder)
         throw Error("Aucun décodeur d'image installé pour l'extension ." + extension);
     Assign(surface, decoder(path));
@@ -109,13 +106,13 @@ void loadWithPlatform(PictureFormat format, const std::string& path, const std::
 
 } // namespace
 
-void LoadFromFile(const std::string& path, TBitmap32& surface)
+void LoadFromFile(const std::string& path, TBitmap32& surface, const PhotoDecoders& decoders)
 {
     std::uint8_t header[kBmpHeaderSize];
     {
         PhotoFileHandle file = openPhotoFile(path);
         if (std::fread(header, 1, sizeof header, file.get()) != sizeof header)
-            throw Error("Erreur de lecture du flux");
+            throw Error(kReadError);
         if (startsAsBmp(header) && isDirectBmp(header)) {
             readDirectBmp(file.get(), header, surface);
             return;
@@ -123,17 +120,17 @@ void LoadFromFile(const std::string& path, TBitmap32& surface)
     }
     // The other decoders open the file again themselves.
     if (startsAsBmp(header)) {
-        loadWithPlatform(PictureFormat::Bitmap, path, "bmp", surface);
+        loadWithPlatform(decoders.bitmap, path, "bmp", surface);
         return;
     }
     const std::string extension = photoExtension(path);
     const auto registered = findExtension(extension);
     if (!registered)
         throw Error("Extension de fichier image inconnue (." + extension + ")");
-    if (registered->reader == Reader::Jpeg)
-        loadJpegFullSize(path, surface);
+    if (const PictureDecoder* platform = decoders.platformDecoder(registered->format))
+        loadWithPlatform(*platform, path, extension, surface);
     else
-        loadWithPlatform(registered->format, path, extension, surface);
+        loadJpegFullSize(path, surface);
 }
 
 } // namespace teintelle

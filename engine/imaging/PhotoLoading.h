@@ -1,5 +1,6 @@
 #pragma once
 
+#include "imaging/DecodedPicture.h"
 #include "imaging/TBitmap32.h"
 
 #include <cstdint>
@@ -17,11 +18,11 @@ std::int32_t ChargePhotoReduite(const std::string& path, TBitmap32& destination)
 
 // The full-size path: a 32-bit uncompressed BMP read directly, a JPEG named
 // .jpg or .jpeg decoded at full size, any other BMP, icon, TIFF and
-// metafile through the platform's decoders. Throws Error with the message
+// metafile through the platform's decoders of the set. Throws Error with the message
 // the user sees ("Erreur de lecture du flux", "Erreur JPEG #n",
 // "Extension de fichier image inconnue (.ext)", "Impossible d'ouvrir le
 // fichier ...", the surface's memory error, or a platform decoder's own).
-void LoadFromFile(const std::string& path, TBitmap32& surface);
+void LoadFromFile(const std::string& path, TBitmap32& surface, const PhotoDecoders& decoders);
 
 // The extension as the full-size path sees it: the text after the last dot
 // of the file name, without the dot; empty when the name has no dot.

@@ -43,10 +43,7 @@ void TBitmap32::Assign(const TBitmap32* source)
 {
     if (source == this)
         return;
-    struct NotifyOnExit {
-        const TBitmap32& surface;
-        ~NotifyOnExit() { surface.notifyChange(); }
-    } notify{*this};
+    const NotifyOnExit notify(*this);
 
     if (source == nullptr) {
         makeEmpty();

@@ -64,4 +64,17 @@ private:
     std::function<void()> onChange_;
 };
 
+// Notifies the surface's change when it goes out of scope: for whatever
+// replaces a surface's pixels and has to notify also when a step fails.
+class NotifyOnExit {
+public:
+    explicit NotifyOnExit(const TBitmap32& surface) : surface_(surface) {}
+    ~NotifyOnExit() { surface_.notifyChange(); }
+    NotifyOnExit(const NotifyOnExit&) = delete;
+    NotifyOnExit& operator=(const NotifyOnExit&) = delete;
+
+private:
+    const TBitmap32& surface_;
+};
+
 } // namespace teintelle

@@ -1,6 +1,7 @@
 #include "library/AnalyseRepertoire.h"
 
 #include "common/Error.h"
+#include "common/InputFile.h"
 #include "library/EffectNames.h"
 
 #include <algorithm>
@@ -39,37 +40,6 @@ constexpr std::size_t kFirstCheckpointSpacing = 64;
 
 constexpr std::size_t kListingBuffer = std::size_t{64} * 1024;
 
-class Descriptor {
-public:
-    Descriptor() = default;
-    explicit Descriptor(int fd) : fd_(fd) {}
-    Descriptor(Descriptor&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
-    Descriptor& operator=(Descriptor&& other) noexcept
-    {
-        if (this != &other) {
-            reset();
-            fd_ = other.fd_;
-            other.fd_ = -1;
-        }
-        return *this;
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    ~Descriptor() { reset(); }
-
-    int get() const { return fd_; }
-    bool open() const { return fd_ >= 0; }
-    void reset()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-        fd_ = -1;
-    }
-
-private:
-    int fd_ = -1;
-};
-
 struct FolderIdentity {
     dev_t device;
     ino_t inode;
@@ -96,7 +66,7 @@ struct Folder {
     NodeId node;
     FolderIdentity identity;
     std::string name;        // as listed in its parent, to open it again
-    Descriptor descriptor;   // closed when over the budget
+    FileDescriptor descriptor;   // closed when over the budget
     bool unreachable = false; // could not be opened again: its sub-folders stay empty
     std::string names;
     std::vector<Entry> entries;
@@ -145,8 +115,8 @@ public:
 
     ScanEnd run(const std::string& folderPath, NodeId parent)
     {
-        Descriptor fd(open_(AT_FDCWD, folderPath.c_str()));
-        if (!fd.open())
+        FileDescriptor fd(open_(AT_FDCWD, folderPath.c_str()));
+        if (!fd.isOpen())
             return ScanEnd::Finished;
         struct stat info;
         if (::fstat(fd.get(), &info) != 0 || isPseudoFileSystem(fd.get()))
@@ -200,8 +170,8 @@ private:
         const int at = descriptorOf(parentIndex);
         if (at < 0)
             return;
-        Descriptor fd(open_(at, name.c_str()));
-        if (!fd.open())
+        FileDescriptor fd(open_(at, name.c_str()));
+        if (!fd.isOpen())
             return;
         struct stat info;
         if (::fstat(fd.get(), &info) != 0)
@@ -215,7 +185,7 @@ private:
         push(node, identity, std::move(name), std::move(fd));
     }
 
-    void push(NodeId node, FolderIdentity identity, std::string name, Descriptor fd)
+    void push(NodeId node, FolderIdentity identity, std::string name, FileDescriptor fd)
     {
         Folder& folder = stack_.emplace_back();
         folder.node = node;
@@ -235,7 +205,7 @@ private:
     {
         const std::size_t index = stack_.size() - 1;
         Folder& folder = stack_.back();
-        if (folder.descriptor.open() && !isCheckpoint(index))
+        if (folder.descriptor.isOpen() && !isCheckpoint(index))
             --deepOpen_;
         scanning_.erase(folder.identity);
         stack_.pop_back();
@@ -314,25 +284,25 @@ private:
     int descriptorOf(std::size_t index)
     {
         Folder& folder = stack_[index];
-        if (folder.descriptor.open())
+        if (folder.descriptor.isOpen())
             return folder.descriptor.get();
         if (folder.unreachable)
             return -1;
         std::size_t from = index;
-        while (from > 0 && !stack_[from].descriptor.open() && !stack_[from].unreachable)
+        while (from > 0 && !stack_[from].descriptor.isOpen() && !stack_[from].unreachable)
             --from;
-        if (!stack_[from].descriptor.open()) {
+        if (!stack_[from].descriptor.isOpen()) {
             folder.unreachable = true;
             return -1;
         }
         const std::size_t keepFrom = index >= kDeepestOpen ? index - kDeepestOpen + 1 : 1;
-        Descriptor passed; // the last folder opened on the way that is not kept
+        FileDescriptor passed; // the last folder opened on the way that is not kept
         int at = stack_[from].descriptor.get();
         for (std::size_t i = from + 1; i <= index; ++i) {
-            Descriptor fd(open_(at, stack_[i].name.c_str()));
+            FileDescriptor fd(open_(at, stack_[i].name.c_str()));
             struct stat info;
             // The folder must still be the one that was listed.
-            if (!fd.open() || ::fstat(fd.get(), &info) != 0
+            if (!fd.isOpen() || ::fstat(fd.get(), &info) != 0
                 || FolderIdentity{info.st_dev, info.st_ino} != stack_[i].identity) {
                 for (std::size_t j = i; j <= index; ++j)
                     stack_[j].unreachable = true;
@@ -359,7 +329,7 @@ private:
     {
         while (deepOpen_ > kDeepestOpen && firstMaybeOpen_ < stack_.size()) {
             Folder& folder = stack_[firstMaybeOpen_];
-            if (folder.descriptor.open() && !isCheckpoint(firstMaybeOpen_)) {
+            if (folder.descriptor.isOpen() && !isCheckpoint(firstMaybeOpen_)) {
                 folder.descriptor.reset();
                 --deepOpen_;
             }

@@ -1,6 +1,7 @@
 #include "lut/AuthorCube.h"
 
 #include "common/Error.h"
+#include "common/InputFile.h"
 #include "lut/CubeNumbers.h"
 #include "lut/CubeText.h"
 #include "lut/CubeWriter.h"
@@ -492,7 +493,7 @@ AuthorCube readAuthorCubeFile(const std::string& path)
     if (error == 0)
         in.open(path, std::ios::binary);
     if (error != 0 || !in)
-        throw Error(std::string(lutmsg::kCannotOpen) + " \"" + path + "\". " + std::strerror(error ? error : errno));
+        throw Error(openFailureMessage(path, error ? error : errno));
     return readAuthorCube(in);
 }
 

@@ -5,11 +5,8 @@
 #include "common/Error.h"
 #include "common/InputFile.h"
 #include "common/LongPath.h"
-#include "lut/LutMessages.h"
 
 #include <cerrno>
-#include <cstring>
-#include <sys/stat.h>
 #include <utility>
 
 namespace teintelle {
@@ -22,14 +19,13 @@ template <typename Read>
 CubeStatus readCubeFile(const std::string& path, Read read)
 {
     const LongPath where(path);
-    struct stat status{};
-    if (where.folder() == -1 || ::fstatat(where.folder(), where.name(), &status, 0) != 0 || !S_ISREG(status.st_mode))
+    if (where.folder() == -1 || !namesRegularFile(where.folder(), where.name()))
         return CubeStatus::FileMissing;
 
     FileDescriptor file = openInputFile(where.folder(), where.name());
     if (!file.isOpen()) {
         const int error = errno;
-        throw Error(std::string(lutmsg::kCannotOpen) + " \"" + path + "\". " + std::strerror(error));
+        throw Error(openFailureMessage(path, error));
     }
     if (!isRegularFile(file.get())) // replaced since the test above
         return CubeStatus::FileMissing;

@@ -1,7 +1,7 @@
 #include "lut/CubeText.h"
 
 #include "common/Error.h"
-#include "lut/LutMessages.h"
+#include "common/InputFile.h"
 
 #include <cstring>
 
@@ -21,7 +21,7 @@ bool CubeTextSource::fill()
     in_.read(raw_.data() + rawEnd_, std::streamsize(raw_.size() - rawEnd_));
     const auto got = std::size_t(in_.gcount());
     if (in_.bad())
-        throw Error(lutmsg::kReadError);
+        throw Error(kReadError);
     rawEnd_ += got;
     if (got == 0 || in_.eof())
         streamEnded_ = true;

@@ -11,7 +11,5 @@ inline constexpr const char* kListIndex = "Index de liste hors limites (%d)";
 inline constexpr const char* kRangeCheck = "Erreur de vérification d'étendue";
 inline constexpr const char* kOutOfMemory = "Mémoire insuffisante";
 inline constexpr const char* kInvalidFloatOp = "Opération en virgule flottante incorrecte";
-inline constexpr const char* kCannotOpen = "Impossible d'ouvrir le fichier";
-inline constexpr const char* kReadError = "Erreur de lecture du flux";
 
 } // namespace teintelle::lutmsg

@@ -5,8 +5,19 @@
 
 namespace teintelle::cli {
 
-// Exit status shared by every command for a usage error.
-constexpr int kUsageError = 64;
+// The exit statuses of every command: one number, one outcome, whichever
+// command ends with it.
+enum Exit : int {
+    kDone = 0,          // written, read, every file as its author meant
+    kStructure = 1,     // an effect's structure is wrong (size or data not found)
+    kNotAsMeant = 1,    // check: some file does not apply as its author meant
+    kRaised = 2,        // reading or decoding raised its error
+    kNotAvailable = 2,  // sheet: not in this build, or the sheet cannot be made
+    kMissing = 3,       // no file at the path
+    kNotDecoded = 4,    // the photo does not decode as a JPEG at a quarter of its size
+    kUsageError = 64,   // the arguments are not the command's
+    kCannotWrite = 73,  // the output file could not be written
+};
 
 struct Command {
     const char* name;

@@ -43,8 +43,6 @@ constexpr const char* kHelp =
     "64 usage error, 73 OUT could not be written (a file already there is\n"
     "then left as it was).\n";
 
-enum EffectExit { kEffectRead = 0, kEffectStructure = 1, kEffectRaised = 2, kEffectMissing = 3 };
-
 const ArgumentRules kRules{"apply", kUsage, kHelp, {}, {"-o"}, {"-o"}, 2, 2};
 
 // The effect read as `table` reads it, with the same statuses.
@@ -54,19 +52,19 @@ int readEffect(const std::string& path, LutTable& table, std::int32_t& taille)
         const CubeStatus status = loadCubeFile(path, table, taille);
         switch (status) {
         case CubeStatus::Loaded:
-            return kEffectRead;
+            return kDone;
         case CubeStatus::FileMissing:
             std::fprintf(stderr, "teintelle-cli apply: aucun fichier « %s »\n", path.c_str());
-            return kEffectMissing;
+            return kMissing;
         case CubeStatus::SizeNotFound:
         case CubeStatus::DataNotFound:
             std::fprintf(stderr, "%.*s\n", int(structureMessage(status).size()), structureMessage(status).data());
-            return kEffectStructure;
+            return kStructure;
         }
     } catch (const Error& error) {
         std::fprintf(stderr, "%s\n", error.what());
     }
-    return kEffectRaised;
+    return kRaised;
 }
 
 int runApply(const std::vector<std::string>& args)
@@ -80,12 +78,12 @@ int runApply(const std::vector<std::string>& args)
 
     LutTable table;
     std::int32_t taille = 0;
-    if (const int status = readEffect(effect, table, taille); status != kEffectRead)
+    if (const int status = readEffect(effect, table, taille); status != kDone)
         return status;
 
-    if (!namesAFile(photo)) {
+    if (!namesRegularFile(photo)) {
         std::fprintf(stderr, "teintelle-cli apply: aucun fichier « %s »\n", photo.c_str());
-        return kPhotoMissing;
+        return kMissing;
     }
     TBitmap32 source; // the small view's surface
     // A failed decode leaves the small view holding nothing or white, and the
@@ -101,10 +99,10 @@ int runApply(const std::vector<std::string>& args)
         AppliqueLut(source, processed, table, taille, coef);
     } catch (const Error& error) {
         std::fprintf(stderr, "%s\n", error.what());
-        return kEffectRaised;
+        return kRaised;
     }
     const int written = writePictureOf("apply", processed, out);
-    return written == kPhotoWritten && !decoded ? kPhotoNotDecoded : written;
+    return written == kDone && !decoded ? kNotDecoded : written;
 }
 
 const bool registered =

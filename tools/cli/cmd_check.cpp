@@ -77,7 +77,7 @@ int runCheck(const std::vector<std::string>& args)
     for (const auto& file : files)
         allAsMeant = report(file) && allAsMeant;
     std::fflush(stdout);
-    return allAsMeant ? 0 : 1;
+    return allAsMeant ? cli::kDone : cli::kNotAsMeant;
 }
 
 const bool registered =

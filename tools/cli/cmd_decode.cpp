@@ -45,19 +45,18 @@ int runDecode(const std::vector<std::string>& args)
         return *status;
     const std::string& photo = arguments.words[0];
     const std::string& out = arguments.value("-o");
-    if (!namesAFile(photo)) {
+    if (!namesRegularFile(photo)) {
         std::fprintf(stderr, "teintelle-cli decode: aucun fichier « %s »\n", photo.c_str());
-        return kPhotoMissing;
+        return kMissing;
     }
 
     TBitmap32 surface;
     if (arguments.has("--full")) {
-        installDecoders();
         try {
-            LoadFromFile(photo, surface);
+            LoadFromFile(photo, surface, photoDecoders());
         } catch (const Error& error) {
             std::fprintf(stderr, "%s\n", error.what());
-            return kPhotoRaised;
+            return kRaised;
         }
         return writePictureOf("decode", surface, out);
     }
@@ -67,7 +66,7 @@ int runDecode(const std::vector<std::string>& args)
     const int written = writePictureOf("decode", surface, out);
     std::fprintf(stderr, "teintelle-cli decode: « %s » ne se décode pas en JPEG au quart de sa taille\n",
                  photo.c_str());
-    return written == kPhotoWritten ? kPhotoNotDecoded : written;
+    return written == kDone ? kNotDecoded : written;
 }
 
 const bool registered =

@@ -17,6 +17,7 @@
 namespace {
 
 using namespace teintelle;
+using namespace teintelle::cli;
 
 constexpr const char* kUsage = "usage: teintelle-cli table FILE.cube [FILE2.cube ...]\n";
 constexpr const char* kHelp =
@@ -34,15 +35,13 @@ constexpr const char* kHelp =
     "not found), 2 error (list, range, memory, floating point, cannot open),\n"
     "3 no file at the path, 64 usage error.\n";
 
-enum Exit { kRead = 0, kStructure = 1, kRaised = 2, kMissing = 3 };
-
 Exit readOne(const std::string& path, LutTable& table, std::int32_t& taille)
 {
     try {
         const CubeStatus status = loadCubeFile(path, table, taille);
         switch (status) {
         case CubeStatus::Loaded:
-            return kRead;
+            return kDone;
         case CubeStatus::FileMissing:
             return kMissing;
         case CubeStatus::SizeNotFound:
@@ -95,13 +94,13 @@ int runTable(const std::vector<std::string>& args)
 
     LutTable table;
     std::int32_t taille = 0;
-    Exit last = kRead;
+    Exit last = kDone;
     for (const auto& file : files)
         last = readOne(file, table, taille);
 
     std::printf("%d\n", int(taille));
     // After a failure the size may not describe the table: print N alone.
-    if ((last == kRead || last == kMissing) && table.taille() == taille)
+    if ((last == kDone || last == kMissing) && table.taille() == taille)
         printEntries(table);
     std::fflush(stdout);
     return last;

@@ -1,6 +1,7 @@
 #include "window/decoders/PlatformDecoders.h"
 
 #include "common/Error.h"
+#include "common/InputFile.h"
 #include "imaging/DecodedPicture.h"
 #include "window/decoders/MetafileToSvg.h"
 #include "imaging/PhotoFile.h"
@@ -32,7 +33,7 @@ std::vector<std::uint8_t> readPictureFile(const std::string& path)
         bytes.insert(bytes.end(), block, block + got);
     }
     if (std::ferror(file.get()))
-        throw Error("Erreur de lecture du flux");
+        throw Error(kReadError);
     return bytes;
 }
 
@@ -127,7 +128,7 @@ void decodeRasterInto(TBitmap32& canvas, const RasterFile& file)
 
 // Reads the file's size; the pixels are decoded only once the surface is
 // there to take them (decodeInto).
-DecodedPicture rasterPicture(std::vector<std::uint8_t> bytes, const char* format, PictureKind kind,
+DecodedPicture rasterPicture(std::vector<std::uint8_t> bytes, const char* format, PictureFormat pictureFormat,
                              bool largestImage)
 {
     auto file = std::make_shared<RasterFile>();
@@ -154,7 +155,7 @@ DecodedPicture rasterPicture(std::vector<std::uint8_t> bytes, const char* format
     }
     checkSize(reader);
     DecodedPicture picture;
-    picture.kind = kind;
+    picture.format = pictureFormat;
     const QSize size = reader.size();
     if (size.isValid()) {
         picture.width = size.width();
@@ -214,28 +215,28 @@ DecodedPicture decodeBitmap(const std::string& path)
     const BmpFacts facts = bmpFacts(bytes);
     if (std::abs(facts.width) * std::abs(facts.height) > TBitmap32::kMaxPixels)
         throw Error(TBitmap32::kMemoryError);
-    DecodedPicture picture = rasterPicture(std::move(bytes), "bmp", PictureKind::Bitmap, false);
+    DecodedPicture picture = rasterPicture(std::move(bytes), "bmp", PictureFormat::Bitmap, false);
     picture.thirtyTwoBitsPerPixel = facts.bitCount == 32;
     return picture;
 }
 
 DecodedPicture decodeIcon(const std::string& path)
 {
-    return rasterPicture(readPictureFile(path), "ico", PictureKind::Icon, true);
+    return rasterPicture(readPictureFile(path), "ico", PictureFormat::Icon, true);
 }
 
 DecodedPicture decodeTiff(const std::string& path)
 {
-    return rasterPicture(readPictureFile(path), "tiff", PictureKind::Tiff, false);
+    return rasterPicture(readPictureFile(path), "tiff", PictureFormat::Tiff, false);
 }
 
-DecodedPicture fromSvg(const MetafileSvg& metafile)
+DecodedPicture fromSvg(const MetafileSvg& metafile, PictureFormat format)
 {
     auto renderer = std::make_shared<QSvgRenderer>(QByteArray::fromStdString(metafile.svg));
     if (!renderer->isValid())
         throw Error("Métafichier non valide");
     DecodedPicture picture;
-    picture.kind = PictureKind::Metafile;
+    picture.format = format;
     picture.width = metafile.width;
     picture.height = metafile.height;
     const QRectF bounds(0, 0, metafile.width, metafile.height);
@@ -253,22 +254,22 @@ DecodedPicture fromSvg(const MetafileSvg& metafile)
 
 DecodedPicture decodeWindowsMetafile(const std::string& path)
 {
-    return fromSvg(windowsMetafileToSvg(readPictureFile(path)));
+    return fromSvg(windowsMetafileToSvg(readPictureFile(path)), PictureFormat::WindowsMetafile);
 }
 
 DecodedPicture decodeEnhancedMetafile(const std::string& path)
 {
-    return fromSvg(enhancedMetafileToSvg(readPictureFile(path)));
+    return fromSvg(enhancedMetafileToSvg(readPictureFile(path)), PictureFormat::EnhancedMetafile);
 }
 
 DecodedPicture decodePng(const std::string& path)
 {
-    return rasterPicture(readPictureFile(path), "png", PictureKind::Tiff, false);
+    return rasterPicture(readPictureFile(path), "png", PictureFormat::Tiff, false);
 }
 
 DecodedPicture decodeWebp(const std::string& path)
 {
-    return rasterPicture(readPictureFile(path), "webp", PictureKind::Tiff, false);
+    return rasterPicture(readPictureFile(path), "webp", PictureFormat::Tiff, false);
 }
 
 std::mutex& metafileLock()
@@ -310,13 +311,15 @@ PhotoReaders platformPhotoReaders()
     return readers;
 }
 
-void installPlatformDecoders()
+PhotoDecoders platformPhotoDecoders()
 {
-    setPictureDecoder(PictureFormat::Bitmap, decodeBitmap);
-    setPictureDecoder(PictureFormat::Icon, decodeIcon);
-    setPictureDecoder(PictureFormat::Tiff, decodeTiff);
-    setPictureDecoder(PictureFormat::WindowsMetafile, decodeWindowsMetafile);
-    setPictureDecoder(PictureFormat::EnhancedMetafile, decodeEnhancedMetafile);
+    PhotoDecoders decoders;
+    decoders.bitmap = decodeBitmap;
+    decoders.icon = decodeIcon;
+    decoders.tiff = decodeTiff;
+    decoders.windowsMetafile = decodeWindowsMetafile;
+    decoders.enhancedMetafile = decodeEnhancedMetafile;
+    return decoders;
 }
 
 } // namespace teintelle

@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <istream>
+#include <string>
+#include <utility>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace teintelle;
@@ -41,4 +44,49 @@ TEST(openInputFile, NeitherBlocksNorLeaksIntoChildProgramsNorTakesATerminal)
     EXPECT_NE(::fcntl(file.get(), F_GETFL) & O_NONBLOCK, 0);
     EXPECT_NE(::fcntl(file.get(), F_GETFD) & FD_CLOEXEC, 0);
     EXPECT_FALSE(isRegularFile(file.get()));
+}
+
+// The test before opening: a regular file, through a link too, and nothing
+// else; by a plain path or relative to a folder's descriptor.
+TEST(namesRegularFile, OnlyARegularFileLinksFollowed)
+{
+    char folder[] = "/tmp/teintelle-names-XXXXXX";
+    ASSERT_NE(::mkdtemp(folder), nullptr);
+    const std::string base = folder;
+    const int file = ::open((base + "/file").c_str(), O_CREAT | O_WRONLY, 0600);
+    ASSERT_GE(file, 0);
+    ::close(file);
+    ASSERT_EQ(::symlink("file", (base + "/link").c_str()), 0);
+    ASSERT_EQ(::symlink("missing", (base + "/dangling").c_str()), 0);
+    ASSERT_EQ(::mkfifo((base + "/fifo").c_str(), 0600), 0);
+    ASSERT_EQ(::mkdir((base + "/sub").c_str(), 0700), 0);
+    const struct {
+        const char* name;
+        bool regular;
+    } cases[] = {{"file", true}, {"link", true}, {"dangling", false}, {"fifo", false}, {"sub", false}, {"missing", false}};
+    const FileDescriptor at(::open(folder, O_PATH | O_DIRECTORY | O_CLOEXEC));
+    ASSERT_TRUE(at.isOpen());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(namesRegularFile(base + "/" + c.name), c.regular);
+        EXPECT_EQ(namesRegularFile(at.get(), c.name), c.regular);
+    }
+    EXPECT_FALSE(namesRegularFile("/dev/null"));
+    for (const char* name : {"file", "link", "dangling", "fifo"})
+        ::unlink((base + "/" + name).c_str());
+    ::rmdir((base + "/sub").c_str());
+    ::rmdir(folder);
+}
+
+TEST(FileDescriptor, ResetClosesAtOnceAndMovingHandsTheDescriptorOn)
+{
+    FileDescriptor file = openInputFile("/dev/null");
+    ASSERT_TRUE(file.isOpen());
+    const int fd = file.get();
+    FileDescriptor moved = std::move(file);
+    EXPECT_EQ(moved.get(), fd);
+    EXPECT_NE(::fcntl(fd, F_GETFD), -1);
+    moved.reset();
+    EXPECT_FALSE(moved.isOpen());
+    EXPECT_EQ(::fcntl(fd, F_GETFD), -1) << "closed by reset";
 }

@@ -172,7 +172,7 @@ TEST_F(PhotoExport, OtherPicturesAreTheWindowsFullSizeSurfaceMapped)
 {
     const std::string bmp = folder.write("direct.bmp", bmp32(31, 17, true));
     TBitmap32 surface;
-    LoadFromFile(bmp, surface);
+    LoadFromFile(bmp, surface, PhotoDecoders{});
     const std::vector<std::uint32_t> bmpPixels(surface.Bits(), surface.Bits() + 31 * 17);
     auto expected = graded(bmpPixels, 31, 17);
     EXPECT_EQ(readPng(exportTo(bmp, "bmp.png")).pixels.size(), expected.size());
@@ -190,7 +190,7 @@ TEST_F(PhotoExport, OtherPicturesAreTheWindowsFullSizeSurfaceMapped)
         ++calls;
         EXPECT_EQ(path, folder.path("given.png"));
         DecodedPicture picture;
-        picture.kind = PictureKind::Tiff; // composited over white, alpha 255
+        picture.format = PictureFormat::Tiff; // composited over white, alpha 255
         picture.width = 5;
         picture.height = 3;
         for (int i = 0; i < 15; ++i)
@@ -248,7 +248,7 @@ TEST_F(PhotoExport, MetadataOfOtherFormatsIsReadFromTheFile)
     PhotoReaders readers;
     readers.tiff = [](const std::string&) {
         DecodedPicture picture;
-        picture.kind = PictureKind::Tiff;
+        picture.format = PictureFormat::Tiff;
         picture.width = 24;
         picture.height = 16;
         picture.pixels.assign(24 * 16, 0xFF336699u);

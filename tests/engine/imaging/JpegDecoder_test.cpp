@@ -156,7 +156,7 @@ TEST(LoadFromFile, DecodesEveryKindAtFullSizeLikeThePlainDecode)
         const auto bytes = encodeJpeg(c.shape);
         const std::string path = folder.write(std::string(c.name) + ".jpeg", bytes);
         TBitmap32 surface;
-        LoadFromFile(path, surface);
+        LoadFromFile(path, surface, PhotoDecoders{});
         EXPECT_EQ(surface.Width(), c.shape.width);
         EXPECT_EQ(surface.Height(), c.shape.height);
         expectSurfaceEquals(surface, referenceDecode(bytes, false));
@@ -279,7 +279,7 @@ TEST(ChargePhotoReduite, FailureWhileDecodingLeavesWhiteAtTheQuarterSize)
 
         TBitmap32 full;
         try {
-            LoadFromFile(path, full);
+            LoadFromFile(path, full, PhotoDecoders{});
             ADD_FAILURE() << "no error";
         } catch (const Error& e) {
             EXPECT_STREQ(e.what(), c.fullSizeMessage);
@@ -341,7 +341,7 @@ TEST(LoadFromFile, HugeJpegHeaderGivesTheSurfaceMemoryError)
     patchFrameSize(bytes, 65500, 65500);
     TBitmap32 surface;
     try {
-        LoadFromFile(folder.write("huge.jpg", bytes), surface);
+        LoadFromFile(folder.write("huge.jpg", bytes), surface, PhotoDecoders{});
         ADD_FAILURE() << "no error";
     } catch (const Error& e) {
         EXPECT_STREQ(e.what(), "Can't allocate the DIB handle");

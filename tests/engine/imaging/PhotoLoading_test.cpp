@@ -23,33 +23,34 @@ namespace {
 std::string loadError(const std::string& path, TBitmap32& surface)
 {
     try {
-        LoadFromFile(path, surface);
+        LoadFromFile(path, surface, PhotoDecoders{});
     } catch (const Error& e) {
         return e.what();
     }
     return "";
 }
 
-// Installs a stand-in platform decoder for one test and removes it after.
+// A set of decoders whose one platform decoder is a stand-in that notes the
+// path it was asked for.
 class FakeDecoder {
 public:
-    FakeDecoder(PictureFormat format, PictureKind kind) : format_(format)
+    FakeDecoder(PictureFormat format, PictureFormat pictureFormat)
     {
-        setPictureDecoder(format, [this, kind](const std::string& path) {
+        *decoders.platformDecoder(format) = [this, pictureFormat](const std::string& path) {
             seen = path;
             DecodedPicture picture;
-            picture.kind = kind;
+            picture.format = pictureFormat;
             picture.width = 2;
             picture.height = 1;
             picture.pixels = {0x10203040u, 0x80FF0000u};
             return picture;
-        });
+        };
     }
-    ~FakeDecoder() { setPictureDecoder(format_, nullptr); }
-    std::string seen;
+    FakeDecoder(const FakeDecoder&) = delete;
+    FakeDecoder& operator=(const FakeDecoder&) = delete;
 
-private:
-    PictureFormat format_;
+    PhotoDecoders decoders;
+    std::string seen;
 };
 
 } // namespace
@@ -62,7 +63,7 @@ TEST(LoadFromFile, ReadsA32BitBmpInBothRowOrdersWithItsAlpha)
         // Any extension: a BMP is recognised by its first bytes.
         const std::string path = folder.write("p.data", bmp32(5, 3, bottomUp));
         TBitmap32 surface;
-        LoadFromFile(path, surface);
+        LoadFromFile(path, surface, PhotoDecoders{});
         ASSERT_EQ(surface.Width(), 5);
         ASSERT_EQ(surface.Height(), 3);
         for (int y = 0; y < 3; ++y)
@@ -77,12 +78,12 @@ TEST(LoadFromFile, ZeroHeightIsTopDownAndThePixelOffsetIsIgnored)
     auto bytes = bmp32(4, 2, false);
     put32(bytes, 10, 1000); // a pixel-data offset that would lie past the end
     TBitmap32 surface;
-    LoadFromFile(folder.write("p.bmp", bytes), surface);
+    LoadFromFile(folder.write("p.bmp", bytes), surface, PhotoDecoders{});
     ASSERT_EQ(surface.Width(), 4);
     EXPECT_EQ(surface.pixel(3, 1), bmpPixel(3, 1));
 
     auto flat = bmpHeader(7, 0, 32);
-    LoadFromFile(folder.write("flat.bmp", flat), surface);
+    LoadFromFile(folder.write("flat.bmp", flat), surface, PhotoDecoders{});
     EXPECT_EQ(surface.Width(), 7);
     EXPECT_TRUE(surface.Empty());
 }
@@ -138,7 +139,7 @@ TEST(LoadFromFile, HostileBmpSizes)
         EXPECT_EQ(surface.Height(), c.h);
     }
     TBitmap32 strip;
-    LoadFromFile(folder.write("strip.bmp", bmp32(1, 100000, true)), strip);
+    LoadFromFile(folder.write("strip.bmp", bmp32(1, 100000, true)), strip, PhotoDecoders{});
     EXPECT_EQ(strip.pixel(0, 99999), bmpPixel(0, 99999));
 }
 
@@ -196,7 +197,7 @@ TEST(LoadFromFile, NonJpegContentNamedJpgGivesTheDecoderError)
     EXPECT_TRUE(surface.Empty());
 }
 
-TEST(LoadFromFile, OtherFormatsGoToTheInstalledPlatformDecoder)
+TEST(LoadFromFile, OtherFormatsGoToThePlatformDecoderOfTheSet)
 {
     TempFolder folder;
     const std::vector<std::uint8_t> content(100, 'z');
@@ -219,8 +220,8 @@ TEST(LoadFromFile, OtherFormatsGoToTheInstalledPlatformDecoder)
         const std::string path = folder.write(std::string(c.name) == "bmp named .ico" ? "x.ico" : c.name, c.bytes);
         TBitmap32 surface;
         {
-            FakeDecoder fake(c.format, PictureKind::Bitmap);
-            LoadFromFile(path, surface);
+            FakeDecoder fake(c.format, PictureFormat::Bitmap);
+            LoadFromFile(path, surface, fake.decoders);
             EXPECT_EQ(fake.seen, path);
         }
         ASSERT_EQ(surface.Width(), 2);
@@ -229,6 +230,26 @@ TEST(LoadFromFile, OtherFormatsGoToTheInstalledPlatformDecoder)
         const std::string error = loadError(path, surface);
         EXPECT_EQ(error.rfind("Aucun décodeur d'image installé pour l'extension .", 0), 0u) << error;
     }
+}
+
+TEST(LoadFromFile, EachLoadReadsWithTheSetItIsGiven)
+{
+    // Two sets side by side: neither load sees the other set's decoder, and
+    // a set made later changes nothing for a load with an earlier one.
+    TempFolder folder;
+    const std::string path = folder.write("p.tif", std::vector<std::uint8_t>(100, 'z'));
+    FakeDecoder first(PictureFormat::Tiff, PictureFormat::Tiff);
+    FakeDecoder second(PictureFormat::Tiff, PictureFormat::Bitmap);
+    TBitmap32 surface;
+    LoadFromFile(path, surface, first.decoders);
+    EXPECT_EQ(first.seen, path);
+    EXPECT_EQ(second.seen, "");
+    EXPECT_EQ(surface.pixel(0, 0), 0xFFF1F2F3u) << "composited over white as a TIFF";
+    LoadFromFile(path, surface, second.decoders);
+    EXPECT_EQ(second.seen, path);
+    EXPECT_EQ(surface.pixel(0, 0), 0xFF203040u) << "copied as a bitmap";
+    const std::string error = loadError(path, surface);
+    EXPECT_EQ(error, "Aucun décodeur d'image installé pour l'extension .tif");
 }
 
 TEST(LoadFromFile, AFileThatCannotBeOpenedNamesItselfAndTheReason)

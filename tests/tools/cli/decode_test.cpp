@@ -52,7 +52,7 @@ TEST_F(DecodeCommand, FullWritesThePictureOfTheFullSizePath)
         const auto run = decode({"--full", photo, "-o", "full.ppm"});
         EXPECT_EQ(run.status, 0) << run.err;
         TBitmap32 expected;
-        LoadFromFile(photo, expected);
+        LoadFromFile(photo, expected, PhotoDecoders{});
         const Ppm ppm = readPpm(read("full.ppm"));
         EXPECT_EQ(ppm.width, expected.Width());
         EXPECT_EQ(ppm.height, expected.Height());

@@ -167,6 +167,13 @@ std::vector<std::uint8_t> blackDeflateTiff(std::uint32_t side)
     return b;
 }
 
+// The set under test, as the window holds it.
+const PhotoDecoders& platform()
+{
+    static const PhotoDecoders decoders = platformPhotoDecoders();
+    return decoders;
+}
+
 #if !defined(__SANITIZE_ADDRESS__)
 // LoadFromFile in a child process held to `limit` bytes of address space:
 // the error it ended with, "" for none, or what else became of it.
@@ -184,7 +191,7 @@ QString loadUnderAddressLimit(const std::string& path, rlim_t limit, QSize& size
         std::string outcome;
         TBitmap32 surface;
         try {
-            LoadFromFile(path, surface);
+            LoadFromFile(path, surface, platform());
             outcome = std::to_string(surface.Width()) + " " + std::to_string(surface.Height());
         } catch (const Error& e) {
             outcome = std::string("error ") + e.what();
@@ -215,7 +222,7 @@ QString loadUnderAddressLimit(const std::string& path, rlim_t limit, QSize& size
 QString loadError(const std::string& path, TBitmap32& surface)
 {
     try {
-        LoadFromFile(path, surface);
+        LoadFromFile(path, surface, platform());
     } catch (const Error& e) {
         return QString::fromUtf8(e.what());
     }
@@ -228,8 +235,6 @@ class PlatformDecodersTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { installPlatformDecoders(); }
-
     void rasterFormats_data()
     {
         QTest::addColumn<QString>("name");
