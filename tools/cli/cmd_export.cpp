@@ -11,6 +11,10 @@
 #include "lut/CubeReader.h"
 #include "lut/LutTable.h"
 
+#if defined(TEINTELLE_HAS_PLATFORM_DECODERS)
+#include "window/decoders/PlatformDecoders.h"
+#endif
+
 #include <algorithm>
 #include <atomic>
 #include <charconv>
