@@ -24,7 +24,8 @@ public:
 struct Outcome {
     std::string result;
     std::int32_t taille = 0;
-    std::vector<std::uint8_t> bytes;
+    std::uint64_t entries = 0; // a hash of the table's entries: a size-700
+                                // table is 1 GiB, two copies of it too many
 };
 
 Outcome readWindow(const std::string& text, CubeReadObserver* observer)
@@ -38,8 +39,11 @@ Outcome readWindow(const std::string& text, CubeReadObserver* observer)
     } catch (const Error& error) {
         outcome.result = error.what();
     }
+    std::uint64_t hash = 0xcbf29ce484222325ull; // FNV-1a
     for (std::uint64_t k = 0; k < table.entryCount(); ++k)
-        outcome.bytes.insert(outcome.bytes.end(), {table.data()[k].r, table.data()[k].v, table.data()[k].b});
+        for (const std::uint8_t byte : {table.data()[k].r, table.data()[k].v, table.data()[k].b})
+            hash = (hash ^ byte) * 0x100000001b3ull;
+    outcome.entries = hash;
     return outcome;
 }
 
@@ -50,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string text(reinterpret_cast<const char*>(data), size);
     Silent silent;
     const Outcome plain = readWindow(text, nullptr), observed = readWindow(text, &silent);
-    if (plain.result != observed.result || plain.taille != observed.taille || plain.bytes != observed.bytes)
+    if (plain.result != observed.result || plain.taille != observed.taille || plain.entries != observed.entries)
         std::abort();
     checkCube(text);
 
