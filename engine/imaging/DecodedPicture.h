@@ -59,7 +59,7 @@ using PictureDecoder = std::function<DecodedPicture(const std::string& path)>;
 
 // The decoders a photo is read with, handed in by whoever reads it: the
 // engine's own readers (JPEG, 32-bit uncompressed BMP) always belong to the
-// set, the caller adds the platform's (window/decoders gives Qt's). A format
+// set, the caller adds the platform's (window/decoders gives the toolkit's). A format
 // whose decoder is left empty fails with "Aucun décodeur d'image installé
 // pour l'extension .<ext>". The set is a plain value: the window holds one,
 // teintelle-cli and the tests make their own.
