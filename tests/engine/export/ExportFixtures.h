@@ -117,20 +117,10 @@ inline std::vector<std::uint8_t> fileBytes(const std::string& path)
     return bytes;
 }
 
-inline ReadBack readPng(const std::string& path)
+// What libpng reads, in a frame of its own: no C++ object lives in the frame
+// of the setjmp below.
+inline void readPngInto(png_structp png, png_infop info, ReadBack& out)
 {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr)
-        throw std::runtime_error("cannot open " + path);
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    ReadBack out;
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_read_struct(&png, &info, nullptr);
-        std::fclose(file);
-        throw std::runtime_error("libpng error in a test");
-    }
-    png_init_io(png, file);
     png_read_info(png, info);
     out.width = int(png_get_image_width(png, info));
     out.height = int(png_get_image_height(png, info));
@@ -157,8 +147,30 @@ inline ReadBack readPng(const std::string& path)
     for (int i = 0; i < count; ++i)
         if (std::string(texts[i].key) == "XML:com.adobe.xmp")
             out.xmp = std::string(texts[i].text, texts[i].itxt_length);
+}
+
+inline bool readPngProtected(png_structp png, png_infop info, std::FILE* file, ReadBack& out)
+{
+    if (setjmp(png_jmpbuf(png)))
+        return false;
+    png_init_io(png, file);
+    readPngInto(png, info, out);
+    return true;
+}
+
+inline ReadBack readPng(const std::string& path)
+{
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr)
+        throw std::runtime_error("cannot open " + path);
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    ReadBack out;
+    const bool read = readPngProtected(png, info, file, out);
     png_destroy_read_struct(&png, &info, nullptr);
     std::fclose(file);
+    if (!read)
+        throw std::runtime_error("libpng error in a test");
     return out;
 }
 
