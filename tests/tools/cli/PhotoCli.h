@@ -18,6 +18,11 @@
 
 namespace teintelle::clitest {
 
+// An effect that swaps red and blue and halves green, in .cube order (red fastest).
+inline constexpr const char* kSwap = "LUT_3D_SIZE 2\n"
+                                     "0.0 0.0 0.0\n0.0 0.0 1.0\n0.0 0.5 0.0\n0.0 0.5 1.0\n"
+                                     "1.0 0.0 0.0\n1.0 0.0 1.0\n1.0 0.5 0.0\n1.0 0.5 1.0\n";
+
 struct CliRun {
     int status = -1;
     std::string out, err;

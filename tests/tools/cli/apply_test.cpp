@@ -15,10 +15,6 @@ using namespace teintelle::fixtures;
 
 namespace {
 
-// An effect that swaps red and blue and darkens green, in .cube order (red fastest).
-const char* const kSwap = "LUT_3D_SIZE 2\n"
-                          "0.0 0.0 0.0\n0.0 0.0 1.0\n0.0 0.5 0.0\n0.0 0.5 1.0\n"
-                          "1.0 0.0 0.0\n1.0 0.0 1.0\n1.0 0.5 0.0\n1.0 0.5 1.0\n";
 
 std::string thirtyLines()
 {

@@ -14,9 +14,6 @@ using namespace teintelle::fixtures;
 
 namespace {
 
-const char* const kSwap = "LUT_3D_SIZE 2\n"
-                          "0.0 0.0 0.0\n0.0 0.0 1.0\n0.0 0.5 0.0\n0.0 0.5 1.0\n"
-                          "1.0 0.0 0.0\n1.0 0.0 1.0\n1.0 0.5 0.0\n1.0 0.5 1.0\n";
 
 // Far below the size of every output below: the write fails after its first blocks.
 constexpr rlim_t kFileSizeLimit = 4096;

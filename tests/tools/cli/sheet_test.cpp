@@ -18,10 +18,6 @@ using namespace teintelle::fixtures;
 
 namespace {
 
-// Red and blue swapped, green halved, in .cube order (red fastest).
-const char* const kSwap = "LUT_3D_SIZE 2\n"
-                          "0.0 0.0 0.0\n0.0 0.0 1.0\n0.0 0.5 0.0\n0.0 0.5 1.0\n"
-                          "1.0 0.0 0.0\n1.0 0.0 1.0\n1.0 0.5 0.0\n1.0 0.5 1.0\n";
 // Only half of its entries: a fresh table leaves the others black, a table
 // left by the effect before would not.
 const char* const kShort = "LUT_3D_SIZE 2\n0.9 0.9 0.9\n0.9 0.9 0.9\n0.9 0.9 0.9\n0.9 0.9 0.9\n";
