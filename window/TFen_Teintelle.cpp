@@ -107,7 +107,7 @@ void TFen_Teintelle::runHandler(const std::function<void()>& handler)
     } catch (const Error& error) {
         showError(QString::fromUtf8(error.what()));
     } catch (const std::bad_alloc&) {
-        showError(QStringLiteral("Mémoire insuffisante"));
+        showError(QString::fromUtf8(kOutOfMemory));
     } catch (const std::exception& error) {
         showError(QString::fromUtf8(error.what()));
     }

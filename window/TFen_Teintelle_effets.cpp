@@ -5,11 +5,12 @@
 #include "window/BusyCursor.h"
 #include "window/UserDialogs.h"
 #include "window/Widgets.h"
+#include "common/Error.h"
 #include "library/EffectNames.h"
 #include "window/EffectTreeModel.h"
 #include "window/FolderDialogStart.h"
 #include "lut/AppliqueLut.h"
-#include "lut/CubeReader.h"
+#include "lut/EffectRead.h"
 #include "window/TImage32.h"
 
 #include <QCoreApplication>
@@ -93,12 +94,12 @@ void TFen_Teintelle::TreeView1Change()
 
 bool TFen_Teintelle::ChargeTableLut(const std::string& path)
 {
-    const CubeStatus status = loadCubeFile(path, TableLut, TailleTableLut);
-    if (status == CubeStatus::SizeNotFound || status == CubeStatus::DataNotFound) {
-        dialogs_.showNotice(title_, QString::fromUtf8(structureMessage(status)));
-        return false;
-    }
-    return status == CubeStatus::Loaded;
+    const EffectRead read = readEffectFile(path, TableLut, TailleTableLut);
+    if (read.outcome == EffectReadOutcome::Structure)
+        dialogs_.showNotice(title_, QString::fromStdString(read.message));
+    if (read.outcome == EffectReadOutcome::Failed)
+        throw Error(read.message); // the error box of the handler
+    return read.loaded();
 }
 
 void TFen_Teintelle::AppliqueLut(const TBitmap32& source, TBitmap32& destination)

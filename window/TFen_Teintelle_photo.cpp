@@ -188,7 +188,7 @@ void TFen_Teintelle::EnregistrerPhotoAvecEffet()
         try {
             exportPhoto(photo, output, *table, table->taille(), options, platformPhotoReaders());
         } catch (const std::bad_alloc&) {
-            failure = QStringLiteral("Mémoire insuffisante");
+            failure = QString::fromUtf8(kOutOfMemory);
         } catch (const std::exception& error) {
             failure = QString::fromUtf8(error.what());
         }

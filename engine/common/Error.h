@@ -13,4 +13,7 @@ public:
     explicit Error(const std::string& message) : std::runtime_error(message) {}
 };
 
+// The message of every failure for want of memory.
+inline constexpr const char* kOutOfMemory = "Mémoire insuffisante";
+
 } // namespace teintelle

@@ -26,7 +26,7 @@ constexpr int kWriteFailedCode = 2000;
 [[noreturn]] void throwJpegError(int code)
 {
     if (code == JERR_OUT_OF_MEMORY)
-        throw Error("Mémoire insuffisante");
+        throw Error(kOutOfMemory);
     throw Error(jpegErrorMessage(code));
 }
 

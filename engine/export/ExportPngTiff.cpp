@@ -71,7 +71,7 @@ public:
         if (png_ != nullptr)
             info_ = png_create_info_struct(png_);
         if (png_ == nullptr || info_ == nullptr)
-            throw Error("Mémoire insuffisante");
+            throw Error(kOutOfMemory);
         png_set_write_fn(png_, &sink_, pngWrite, pngFlush);
         if (setup.metadata != nullptr)
             metadata_ = *setup.metadata;

@@ -369,7 +369,7 @@ void exportPhoto(const std::string& photo, const std::string& output, const LutT
     try {
         run(photo, output, table, tailleTableLut, options, readers);
     } catch (const std::bad_alloc&) {
-        throw Error("Mémoire insuffisante");
+        throw Error(kOutOfMemory);
     }
 }
 

@@ -61,8 +61,6 @@ std::uint8_t clippedByte(long double value)
     return *storedByte(std::clamp(value, 0.0L, 1.0L));
 }
 
-bool sameEntry(const TLutValeur& a, const TLutValeur& b) { return a.r == b.r && a.v == b.v && a.b == b.b; }
-
 std::string formatted(const char* format, auto... values)
 {
     char text[512];
@@ -269,7 +267,7 @@ private:
             meant = TLutValeur{bytes[0], bytes[1], bytes[2]};
             if (wraps && readAsData)
                 facts_.wrapped.add(lineNumber_);
-            if (readAsData && !readFails && !sameEntry(readEntry, meant) && oddSeparators(kept))
+            if (readAsData && !readFails && readEntry != meant && oddSeparators(kept))
                 facts_.separators.add(lineNumber_);
         }
         if (facts_.meantEntries.size() < kKeptEntries)
@@ -450,7 +448,7 @@ private:
         const auto& meant = facts_.meantEntries;
         const std::uint64_t count = std::min<std::uint64_t>(table.entryCount(), meant.size());
         for (std::uint64_t k = 0; k < count; ++k) {
-            if (!sameEntry(table.data()[k], meant[k])) {
+            if (table.data()[k] != meant[k]) {
                 say(CubeDeparture::Entries,
                     formatted("l'entrée %llu lue par le programme diffère de celle du fichier",
                               static_cast<unsigned long long>(k + 1)));

@@ -16,4 +16,19 @@ bool registerCommand(const Command& command)
 
 const std::vector<Command>& commands() { return registry(); }
 
+Exit effectStatus(EffectReadOutcome outcome)
+{
+    switch (outcome) {
+    case EffectReadOutcome::Loaded:
+        return kDone;
+    case EffectReadOutcome::Missing:
+        return kMissing;
+    case EffectReadOutcome::Structure:
+        return kStructure;
+    case EffectReadOutcome::Failed:
+        break;
+    }
+    return kRaised;
+}
+
 } // namespace teintelle::cli

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "lut/EffectRead.h"
+
 #include <string>
 #include <vector>
 
@@ -18,6 +20,9 @@ enum Exit : int {
     kUsageError = 64,   // the arguments are not the command's
     kCannotWrite = 73,  // the output file could not be written
 };
+
+// The status of a command whose outcome is the reading of an effect.
+Exit effectStatus(EffectReadOutcome outcome);
 
 struct Command {
     const char* name;

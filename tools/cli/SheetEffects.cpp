@@ -5,7 +5,7 @@
 #include "library/AnalyseRepertoire.h"
 #include "library/EffectNames.h"
 #include "lut/AppliqueLut.h"
-#include "lut/CubeReader.h"
+#include "lut/EffectRead.h"
 
 #include <algorithm>
 #include <atomic>
@@ -60,20 +60,14 @@ private:
 
 // One effect's table, read as a first selection after start-up reads it: into
 // a fresh table. Empty (with the cell's failure set) when it cannot be read.
-std::unique_ptr<LutTable> readEffect(const SheetEffect& effect, std::int32_t& taille, SheetCell& cell)
+std::unique_ptr<LutTable> readSheetEffect(const SheetEffect& effect, std::int32_t& taille, SheetCell& cell)
 {
-    try {
-        auto table = std::make_unique<LutTable>();
-        const CubeStatus status = loadCubeFile(effect.path, *table, taille);
-        if (status == CubeStatus::Loaded)
-            return table;
-        cell.failure = status == CubeStatus::FileMissing ? std::string("Fichier introuvable")
-                                                         : std::string(structureMessage(status));
-    } catch (const Error& error) {
-        cell.failure = error.what();
-    } catch (const std::bad_alloc&) {
-        cell.failure = "Mémoire insuffisante";
-    }
+    auto table = std::make_unique<LutTable>();
+    EffectRead read = readEffectFile(effect.path, *table, taille);
+    if (read.loaded())
+        return table;
+    cell.failure = read.outcome == EffectReadOutcome::Missing ? std::string("Fichier introuvable")
+                                                              : std::move(read.message);
     return nullptr;
 }
 
@@ -159,7 +153,7 @@ void SheetRenderer::work()
 {
     for (std::size_t i = next_++; i < effects_.size() && !stopping_; i = next_++) {
         std::int32_t taille = 0;
-        std::unique_ptr<LutTable> table = readEffect(effects_[i], taille, cells_[i]);
+        std::unique_ptr<LutTable> table = readSheetEffect(effects_[i], taille, cells_[i]);
         const TBitmap32* shown = nullptr;
         {
             std::unique_lock lock(mutex_);

@@ -8,7 +8,7 @@
 #include "common/Error.h"
 #include "imaging/PhotoLoading.h"
 #include "lut/AppliqueLut.h"
-#include "lut/CubeReader.h"
+#include "lut/EffectRead.h"
 #include "lut/LutTable.h"
 
 #include <cstdio>
@@ -48,23 +48,12 @@ const ArgumentRules kRules{"apply", kUsage, kHelp, {}, {"-o"}, {"-o"}, 2, 2};
 // The effect read as `table` reads it, with the same statuses.
 int readEffect(const std::string& path, LutTable& table, std::int32_t& taille)
 {
-    try {
-        const CubeStatus status = loadCubeFile(path, table, taille);
-        switch (status) {
-        case CubeStatus::Loaded:
-            return kDone;
-        case CubeStatus::FileMissing:
-            std::fprintf(stderr, "teintelle-cli apply: aucun fichier « %s »\n", path.c_str());
-            return kMissing;
-        case CubeStatus::SizeNotFound:
-        case CubeStatus::DataNotFound:
-            std::fprintf(stderr, "%.*s\n", int(structureMessage(status).size()), structureMessage(status).data());
-            return kStructure;
-        }
-    } catch (const Error& error) {
-        std::fprintf(stderr, "%s\n", error.what());
-    }
-    return kRaised;
+    const EffectRead read = readEffectFile(path, table, taille);
+    if (read.outcome == EffectReadOutcome::Missing)
+        std::fprintf(stderr, "teintelle-cli apply: aucun fichier « %s »\n", path.c_str());
+    else if (!read.loaded())
+        std::fprintf(stderr, "%s\n", read.message.c_str());
+    return effectStatus(read.outcome);
 }
 
 int runApply(const std::vector<std::string>& args)

@@ -8,7 +8,7 @@
 #include "export/PhotoExport.h"
 #include "imaging/BmpDirect.h"
 #include "imaging/PhotoLoading.h"
-#include "lut/CubeReader.h"
+#include "lut/EffectRead.h"
 #include "lut/LutTable.h"
 
 #if defined(TEINTELLE_HAS_PLATFORM_DECODERS)
@@ -141,19 +141,12 @@ std::optional<int> makePlan(const Arguments& arguments, Plan& plan)
 // The effect read as the window reads it; its problem on standard error.
 bool readEffect(const std::string& path, LutTable& table, std::int32_t& taille)
 {
-    try {
-        const CubeStatus status = loadCubeFile(path, table, taille);
-        if (status == CubeStatus::Loaded)
-            return true;
-        if (status == CubeStatus::FileMissing)
-            std::fprintf(stderr, "teintelle-cli export: aucun fichier « %s »\n", path.c_str());
-        else
-            std::fprintf(stderr, "teintelle-cli export: « %s » : %.*s\n", path.c_str(),
-                         int(structureMessage(status).size()), structureMessage(status).data());
-    } catch (const Error& error) {
-        std::fprintf(stderr, "teintelle-cli export: « %s » : %s\n", path.c_str(), error.what());
-    }
-    return false;
+    const EffectRead read = readEffectFile(path, table, taille);
+    if (read.outcome == EffectReadOutcome::Missing)
+        std::fprintf(stderr, "teintelle-cli export: aucun fichier « %s »\n", path.c_str());
+    else if (!read.loaded())
+        std::fprintf(stderr, "teintelle-cli export: « %s » : %s\n", path.c_str(), read.message.c_str());
+    return read.loaded();
 }
 
 #if defined(TEINTELLE_HAS_PLATFORM_DECODERS)

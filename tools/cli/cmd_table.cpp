@@ -3,8 +3,7 @@
 #include "cli/Arguments.h"
 #include "cli/Commands.h"
 
-#include "common/Error.h"
-#include "lut/CubeReader.h"
+#include "lut/EffectRead.h"
 #include "lut/LutTable.h"
 
 #include <charconv>
@@ -37,22 +36,10 @@ constexpr const char* kHelp =
 
 Exit readOne(const std::string& path, LutTable& table, std::int32_t& taille)
 {
-    try {
-        const CubeStatus status = loadCubeFile(path, table, taille);
-        switch (status) {
-        case CubeStatus::Loaded:
-            return kDone;
-        case CubeStatus::FileMissing:
-            return kMissing;
-        case CubeStatus::SizeNotFound:
-        case CubeStatus::DataNotFound:
-            std::fprintf(stderr, "%.*s\n", int(structureMessage(status).size()), structureMessage(status).data());
-            return kStructure;
-        }
-    } catch (const Error& error) {
-        std::fprintf(stderr, "%s\n", error.what());
-    }
-    return kRaised;
+    const EffectRead read = readEffectFile(path, table, taille);
+    if (read.outcome == EffectReadOutcome::Structure || read.outcome == EffectReadOutcome::Failed)
+        std::fprintf(stderr, "%s\n", read.message.c_str());
+    return effectStatus(read.outcome);
 }
 
 // The entries in .cube order, one "r v b" line each, formatted by hand: a
