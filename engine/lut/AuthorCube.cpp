@@ -75,7 +75,7 @@ bool isDecimalNumber(std::string_view word)
 namespace {
 
 // A line longer than this is no line of a .cube file.
-constexpr std::size_t kLongestLine = 64 * 1024;
+constexpr std::size_t kLongestLine = std::size_t(64) * 1024;
 
 // The value of a number word, with the window's arithmetic (a word of any
 // length, locale-free); a "+" sign is the window's too.

@@ -451,7 +451,7 @@ private:
             if (table.data()[k] != meant[k]) {
                 say(CubeDeparture::Entries,
                     formatted("l'entrée %llu lue par le programme diffère de celle du fichier",
-                              static_cast<unsigned long long>(k + 1)));
+                              static_cast<unsigned long long>(k) + 1));
                 return;
             }
         }

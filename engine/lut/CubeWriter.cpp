@@ -8,7 +8,7 @@ namespace teintelle::cube {
 namespace {
 
 constexpr std::int32_t kOne = 1000000;
-constexpr std::size_t kPiece = 256 * 1024;
+constexpr std::size_t kPiece = std::size_t(256) * 1024;
 
 // "0.xxxxxx" or "1.000000".
 void appendValue(std::string& out, std::int32_t micro)

@@ -64,7 +64,7 @@ bool IniFileStorage::readWholeFile(std::string& bytes)
     bool succeeded = fileSystem_.statusOf(fd, facts) == 0 && facts.regular &&
                      static_cast<std::size_t>(facts.size) <= kLargestFileRead;
     // The size is read again from the data: the file may change meanwhile.
-    constexpr std::size_t kChunk = 64 * 1024;
+    constexpr std::size_t kChunk = std::size_t(64) * 1024;
     while (succeeded) {
         const std::size_t done = bytes.size();
         bytes.resize(done + kChunk);

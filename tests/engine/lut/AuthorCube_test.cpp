@@ -310,6 +310,7 @@ TEST(WindowCopy, EachDepartureCheckNamesIsMended)
     };
     // The author's table: test::dataLines(), clipped.
     std::vector<TLutValeur> meant;
+    meant.reserve(8);
     for (int k = 0; k < 8; ++k)
         meant.push_back({std::uint8_t(255 * 100000 * k / 1000000), 127, std::uint8_t(255 * (900000 - 100000 * k) / 1000000)});
     for (const auto& departure : departures) {
@@ -359,11 +360,13 @@ struct PlainTransform {
             for (int c = 0; c < 3; ++c) {
                 int i = 0;
                 const double w = along(x[std::size_t(c)], shaperLow, shaperHigh, shaperSize, i);
-                x[std::size_t(c)] = shaper[std::size_t(3 * i + c)] * (1 - w) + shaper[std::size_t(3 * (i + 1) + c)] * w;
+                x[std::size_t(c)] = shaper[3 * std::size_t(i) + std::size_t(c)] * (1 - w)
+                                   + shaper[3 * std::size_t(i + 1) + std::size_t(c)] * w;
             }
         }
         if (cubeSize != 0) {
             const int n = cubeSize;
+            const auto edge = std::size_t(n);
             int i[3];
             double w[3];
             for (int c = 0; c < 3; ++c)
@@ -373,7 +376,8 @@ struct PlainTransform {
                 for (int dg = 0; dg < 2; ++dg)
                     for (int db = 0; db < 2; ++db) {
                         const double weight = (dr ? w[0] : 1 - w[0]) * (dg ? w[1] : 1 - w[1]) * (db ? w[2] : 1 - w[2]);
-                        const std::size_t entry = std::size_t(((i[2] + db) * n + i[1] + dg) * n + i[0] + dr);
+                        const std::size_t entry =
+                            (std::size_t(i[2] + db) * edge + std::size_t(i[1] + dg)) * edge + std::size_t(i[0] + dr);
                         for (int c = 0; c < 3; ++c)
                             out[std::size_t(c)] += weight * cube[3 * entry + std::size_t(c)];
                     }
@@ -471,8 +475,9 @@ Differences measured(const PlainTransform& author, const std::string& copy)
         for (const std::uint8_t byte : {table.data()[k].r, table.data()[k].v, table.data()[k].b})
             copied.cube.push_back(byte / 255.0);
         const double last = n - 1;
-        const CubeRgb value = author({double(k % std::uint64_t(n)) / last, double(k / std::uint64_t(n) % std::uint64_t(n)) / last,
-                                      double(k / std::uint64_t(n) / std::uint64_t(n)) / last});
+        const auto edge = std::uint64_t(n);
+        const std::uint64_t red = k % edge, green = k / edge % edge, blue = k / edge / edge;
+        const CubeRgb value = author({double(red) / last, double(green) / last, double(blue) / last});
         sampled.cube.insert(sampled.cube.end(), value.begin(), value.end());
     }
     // The ideal table: the samples stored as the window stores a value, 255 x it truncated.
