@@ -8,10 +8,27 @@
 #include <cstdint>
 #include <functional>
 #include <sstream>
+#include <stdexcept>
+#include <streambuf>
 #include <string>
 #include <vector>
 
 namespace teintelle::test {
+
+// The line and its end, count times.
+inline std::string repeatLine(const std::string& line, int count)
+{
+    std::string text;
+    for (int i = 0; i < count; ++i)
+        text += line + "\n";
+    return text;
+}
+
+// A stream buffer whose every read fails, as a disk read does with EIO.
+class FailingStreamBuffer : public std::streambuf {
+protected:
+    std::streamsize xsgetn(char*, std::streamsize) override { throw std::runtime_error("EIO"); }
+};
 
 // A value as .cube files write it: fixed, six decimals, "." whatever the locale.
 inline std::string sixDecimals(double value)

@@ -15,16 +15,9 @@
 
 using namespace teintelle;
 using teintelle::test::readText;
+using teintelle::test::repeatLine;
 
 namespace {
-
-std::string repeatLine(const std::string& line, int count)
-{
-    std::string text;
-    for (int i = 0; i < count; ++i)
-        text += line + "\n";
-    return text;
-}
 
 // The message of the error a read raises, or "" when it raises none.
 std::string errorOf(const std::string& text, LutTable& table, std::int32_t& taille)
@@ -501,10 +494,7 @@ TEST(CubeReader, TellsItsDecisionsAndEveryLine)
     EXPECT_EQ(told.values[2].b, 0.25L);
 
     // A read error ends the reading as it does unobserved, after the lines read.
-    class Failing : public std::streambuf {
-    protected:
-        std::streamsize xsgetn(char*, std::streamsize) override { throw std::runtime_error("EIO"); }
-    } failing;
+    test::FailingStreamBuffer failing;
     std::istream in(&failing);
     LutTable table;
     std::int32_t taille = 0;

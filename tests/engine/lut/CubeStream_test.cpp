@@ -215,10 +215,7 @@ TEST(CubeStream, LinesAndCharactersSplitAcrossPieces)
 
 TEST(CubeStream, AReadErrorIsRaised)
 {
-    class Failing : public std::streambuf {
-    protected:
-        std::streamsize xsgetn(char*, std::streamsize) override { throw std::runtime_error("EIO"); }
-    } failing;
+    test::FailingStreamBuffer failing;
     std::istream in(&failing);
     LutTable table;
     std::int32_t taille = 0;

@@ -7,18 +7,7 @@
 #include <string>
 
 using namespace teintelle;
-
-namespace {
-
-std::string repeatLine(const std::string& line, int count)
-{
-    std::string text;
-    for (int i = 0; i < count; ++i)
-        text += line + "\n";
-    return text;
-}
-
-} // namespace
+using teintelle::test::repeatLine;
 
 // Each way a read can end, and what a caller is left with: the outcome, the
 // text it shows, the size and the table as the reader left them.
