@@ -12,8 +12,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
+#include <istream>
 #include <new>
+#include <utility>
 #include <sys/stat.h>
 
 namespace teintelle {
@@ -488,12 +489,18 @@ AuthorCube readAuthorCubeFile(const std::string& path)
 {
     struct stat status{};
     const bool found = ::stat(path.c_str(), &status) == 0;
-    const int error = !found ? errno : S_ISREG(status.st_mode) ? 0 : EISDIR;
-    std::ifstream in;
-    if (error == 0)
-        in.open(path, std::ios::binary);
-    if (error != 0 || !in)
-        throw Error(openFailureMessage(path, error ? error : errno));
+    int error = !found ? errno : S_ISREG(status.st_mode) ? 0 : EISDIR;
+    FileDescriptor file;
+    if (error == 0) {
+        // Opened as every effect is, so that a file another program holds
+        // cannot make the reading wait.
+        file = openInputFile(path);
+        error = !file.isOpen() ? errno : isRegularFile(file.get()) ? 0 : EISDIR;
+    }
+    if (error != 0)
+        throw Error(openFailureMessage(path, error));
+    InputFileBuffer buffer(std::move(file));
+    std::istream in(&buffer);
     return readAuthorCube(in);
 }
 

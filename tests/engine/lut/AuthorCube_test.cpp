@@ -3,6 +3,8 @@
 #include "lut/AuthorCube.h"
 
 #include "common/Error.h"
+#include "common/LeasedFile.h"
+#include "common/TempFolder.h"
 #include "lut/AppliqueLut.h"
 #include "lut/CubeCheck.h"
 #include "lut/CubeFixtures.h"
@@ -217,6 +219,34 @@ TEST(AuthorCube, ErrorsNameTheLineAndTheReason)
     };
     for (const auto& c : cases)
         EXPECT_EQ(errorOf(c.text), c.message) << c.text;
+}
+
+// The file is opened as the window opens an effect: what is not a regular
+// file, or what another program holds under a lease, is an open error at
+// once, never a wait.
+TEST(AuthorCube, AFileItCannotOpenAtOnceIsAnOpenError)
+{
+    test::TempFolder folder;
+    const std::string plain = folder.write("plain.cube", "LUT_1D_SIZE 2\n0 0 0\n1 1 1\n");
+    const std::string leased = folder.write("leased.cube", "LUT_1D_SIZE 2\n0 0 0\n1 1 1\n");
+    const test::LeasedFile lease(leased);
+    ASSERT_TRUE(lease.held());
+    const auto outcomeOf = [](const std::string& path) {
+        return test::inChildWithin(10, [&] {
+            try {
+                return "read " + std::to_string(readAuthorCubeFile(path).shaper.size);
+            } catch (const Error& error) {
+                return std::string(error.what());
+            }
+        });
+    };
+    const auto openError = [](const std::string& path, const char* reason) {
+        return "returned Impossible d'ouvrir le fichier \"" + path + "\". " + reason;
+    };
+    EXPECT_EQ(outcomeOf(plain), "returned read 2");
+    EXPECT_EQ(outcomeOf(leased), openError(leased, "Resource temporarily unavailable"));
+    EXPECT_EQ(outcomeOf(folder.top()), openError(folder.top(), "Is a directory"));
+    EXPECT_EQ(outcomeOf(folder.path("absent.cube")), openError(folder.path("absent.cube"), "No such file or directory"));
 }
 
 TEST(AuthorCube, AppliesTheDomainTheShaperThenTheTable)
