@@ -4,6 +4,7 @@
 #include "library/EffectNames.h"
 #include "window/FolderDialogStart.h"
 #include "common/TempFolder.h"
+#include "WindowFixture.h"
 
 #include <QAbstractItemModelTester>
 #include <QFile>
@@ -21,6 +22,7 @@
 using teintelle::EffectTreeModel;
 using teintelle::NodeKind;
 using teintelle::test::TempFolder;
+using teintelle::testing::childTexts;
 
 namespace {
 
@@ -49,14 +51,6 @@ int openSlowly(int at, const char* name)
 {
     std::this_thread::sleep_for(std::chrono::milliseconds(25));
     return teintelle::openFolder(at, name);
-}
-
-QStringList childTexts(const EffectTreeModel& model, const QModelIndex& parent)
-{
-    QStringList texts;
-    for (int row = 0; row < model.rowCount(parent); ++row)
-        texts << model.index(row, 0, parent).data().toString();
-    return texts;
 }
 
 // Steps 3 to 6 of a change of the effect folder field.
