@@ -83,6 +83,14 @@ class WindowPhotoTest : public QObject, private WindowFixture {
         QApplication::sendEvent(window.Bt_SansEffet, &leave);
     }
 
+    // A movement with no button pressed, at `at` inside the button.
+    static void pointerMovesOverCompareButton(TFen_Teintelle& window, QPointF at)
+    {
+        QMouseEvent move(QEvent::MouseMove, at, window.Bt_SansEffet->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
+        QApplication::sendEvent(window.Bt_SansEffet, &move);
+    }
+
     static const TBitmap32& large(TFen_Teintelle& window) { return window.Image322->Bitmap(); }
     static const TBitmap32& small(TFen_Teintelle& window) { return window.Image321->Bitmap(); }
 
@@ -400,9 +408,7 @@ private slots:
         QCOMPARE(large(*window).Width(), 41); // still the full-size photo
         pointerLeavesCompareButton(*window);
         QCOMPARE(large(*window).Width(), 41);
-        QMouseEvent move(QEvent::MouseMove, QPointF(5, 5), window->Bt_SansEffet->mapToGlobal(QPointF(5, 5)),
-                         Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(window->Bt_SansEffet, &move);
+        pointerMovesOverCompareButton(*window, QPointF(5, 5));
         QCOMPARE(large(*window).Width(), 41);
     }
 
@@ -434,9 +440,7 @@ private slots:
         selectEffect(*window, {QStringLiteral("rotation.cube")});
         const TBitmap32& processed = *window->imageTraitee();
         QVERIFY(samePixels(large(*window), processed));
-        QMouseEvent firstMove(QEvent::MouseMove, QPointF(6, 6), window->Bt_SansEffet->mapToGlobal(QPointF(6, 6)),
-                              Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(window->Bt_SansEffet, &firstMove); // counts as entering
+        pointerMovesOverCompareButton(*window, QPointF(6, 6)); // counts as entering
         QVERIFY(samePixels(large(*window), small(*window)));
         pointerLeavesCompareButton(*window);
         QCOMPARE(processed.Width(), 11);
@@ -450,9 +454,7 @@ private slots:
             QVERIFY(samePixels(large(*window), processed));
         }
         // A movement over the button after a leave counts as entering it.
-        QMouseEvent move(QEvent::MouseMove, QPointF(5, 5), window->Bt_SansEffet->mapToGlobal(QPointF(5, 5)),
-                         Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(window->Bt_SansEffet, &move);
+        pointerMovesOverCompareButton(*window, QPointF(5, 5));
         QVERIFY(samePixels(large(*window), small(*window)));
         pointerLeavesCompareButton(*window);
         QVERIFY(samePixels(large(*window), processed));
