@@ -4,6 +4,7 @@
 #include "library/EffectNames.h"
 #include "window/FolderDialogStart.h"
 #include "common/TempFolder.h"
+#include "WindowFixture.h"
 
 #include <QAbstractItemModelTester>
 #include <QFile>
@@ -21,6 +22,7 @@
 using teintelle::EffectTreeModel;
 using teintelle::NodeKind;
 using teintelle::test::TempFolder;
+using teintelle::testing::childTexts;
 
 namespace {
 
@@ -51,14 +53,6 @@ int openSlowly(int at, const char* name)
     return teintelle::openFolder(at, name);
 }
 
-QStringList childTexts(const EffectTreeModel& model, const QModelIndex& parent)
-{
-    QStringList texts;
-    for (int row = 0; row < model.rowCount(parent); ++row)
-        texts << model.index(row, 0, parent).data().toString();
-    return texts;
-}
-
 // Steps 3 to 6 of a change of the effect folder field.
 QModelIndex build(EffectTreeModel& model, const QString& text)
 {
@@ -71,6 +65,30 @@ QModelIndex build(EffectTreeModel& model, const QString& text)
 
 class EffectTreeModelTest : public QObject {
     Q_OBJECT
+
+    // A folder "a" holding two effects, and one effect beside it: scanned by
+    // a model held to two nodes below the root, the scan ends with the insert
+    // error and keeps the folder and the one effect that came before it.
+    static void scanEndsWithTheInsertErrorAfterTwoNodes(EffectTreeModel& model)
+    {
+        TempFolder tree;
+        tree.folder("a");
+        tree.write("a/un.cube");
+        tree.write("a/deux.cube");
+        tree.write("trois.cube");
+
+        const QModelIndex root = model.addRoot(QString::fromStdString(tree.top()));
+        QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+        try {
+            model.AnalyseRepertoire(root, teintelle::searchPathFor(tree.top()));
+            QFAIL("no error");
+        } catch (const teintelle::Error& error) {
+            QCOMPARE(QString::fromUtf8(error.what()), QString::fromUtf8("Impossible d'insérer un élément"));
+        }
+        QCOMPARE(inserted.size(), 1);
+        QCOMPARE(childTexts(model, root), QStringList{"a"});
+        QCOMPARE(childTexts(model, model.index(0, 0, root)), QStringList{"deux.cube"});
+    }
 
 private slots:
     void scanFillsTheTreeInOneInsertion()
@@ -225,48 +243,16 @@ private slots:
 
     void refusedNodeStopsTheScanAndKeepsWhatCame()
     {
-        TempFolder tree;
-        tree.folder("a");
-        tree.write("a/un.cube");
-        tree.write("a/deux.cube");
-        tree.write("trois.cube");
-
         EffectTreeModel model;
         model.setNodeLimit(3); // the root and two more
-        const QModelIndex root = model.addRoot(QString::fromStdString(tree.top()));
-        QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
-        try {
-            model.AnalyseRepertoire(root, teintelle::searchPathFor(tree.top()));
-            QFAIL("no error");
-        } catch (const teintelle::Error& error) {
-            QCOMPARE(QString::fromUtf8(error.what()), QString::fromUtf8("Impossible d'insérer un élément"));
-        }
-        QCOMPARE(inserted.size(), 1);
-        QCOMPARE(childTexts(model, root), QStringList{"a"});
-        QCOMPARE(childTexts(model, model.index(0, 0, root)), QStringList{"deux.cube"});
+        scanEndsWithTheInsertErrorAfterTwoNodes(model);
     }
 
     void scanBudgetEndsTheScanAsARefusedNode()
     {
-        TempFolder tree;
-        tree.folder("a");
-        tree.write("a/un.cube");
-        tree.write("a/deux.cube");
-        tree.write("trois.cube");
-
         EffectTreeModel model;
         model.setScanBudget(2);
-        const QModelIndex root = model.addRoot(QString::fromStdString(tree.top()));
-        QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
-        try {
-            model.AnalyseRepertoire(root, teintelle::searchPathFor(tree.top()));
-            QFAIL("no error");
-        } catch (const teintelle::Error& error) {
-            QCOMPARE(QString::fromUtf8(error.what()), QString::fromUtf8("Impossible d'insérer un élément"));
-        }
-        QCOMPARE(inserted.size(), 1);
-        QCOMPARE(childTexts(model, root), QStringList{"a"});
-        QCOMPARE(childTexts(model, model.index(0, 0, root)), QStringList{"deux.cube"});
+        scanEndsWithTheInsertErrorAfterTwoNodes(model);
     }
 
     // The stop check may let the views paint and the user act: they see the

@@ -2,7 +2,7 @@
 // installed as at start-up: the real file dialogs, opened from the fields'
 // browse actions, and the fields' context menu. Only the photo dialog's title
 // and filter, the window's own, stay in English.
-#include "FakeDialogs.h"
+#include "WindowFixture.h"
 
 #include "window/QtTexts.h"
 #include "window/TFen_Teintelle.h"
@@ -15,14 +15,13 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 #include <memory>
 
 using namespace teintelle;
-using teintelle::testing::FakeDialogs;
+using namespace teintelle::testing;
 
 namespace {
 
@@ -69,13 +68,14 @@ QStringList visibleTexts(QWidget* dialog)
 
 } // namespace
 
-class QtTextsTest : public QObject {
+class QtTextsTest : public QObject, private WindowFixture {
     Q_OBJECT
 
     QTranslator translator;
 
 private slots:
     void initTestCase() { QVERIFY(installQtFrenchTexts(translator)); }
+    void init() { freshProgramFolder(); }
 
     void fileDialogsAreFrench_data()
     {
@@ -112,14 +112,13 @@ private slots:
     {
         QFETCH(QString, field);
         QFETCH(QStringList, expected);
-        QTemporaryDir programFolder;
-        RealFileDialogs dialogs;
-        TFen_Teintelle window(dialogs, programFolder.filePath(QStringLiteral("Teintelle")));
-        window.show();
-        auto* edit = window.findChild<PathEdit*>(field);
+        RealFileDialogs realDialogs;
+        auto window = makeWindow(realDialogs);
+        window->show();
+        auto* edit = window->findChild<PathEdit*>(field);
         QVERIFY(edit != nullptr);
-        edit->setText(programFolder.path());
-        auto* browse = edit->findChild<QAction*>(field + QStringLiteral("_Parcourir"));
+        edit->setText(programFolder->path());
+        auto* browse = browseAction(edit);
         QVERIFY(browse != nullptr);
 
         // The dialog is modal: read it, then cancel it, from the event loop it runs.
@@ -139,17 +138,15 @@ private slots:
         shown.sort();
         expected.sort();
         QCOMPARE(shown, expected);
-        QVERIFY(dialogs.errors.isEmpty());
-        QVERIFY(dialogs.notices.isEmpty());
+        QVERIFY(realDialogs.errors.isEmpty());
+        QVERIFY(realDialogs.notices.isEmpty());
     }
 
     void fieldContextMenuIsFrench()
     {
-        QTemporaryDir programFolder;
-        FakeDialogs dialogs;
-        TFen_Teintelle window(dialogs, programFolder.filePath(QStringLiteral("Teintelle")));
-        window.RepertoireFichiersCube->setText(QStringLiteral("texte"));
-        std::unique_ptr<QMenu> menu(window.RepertoireFichiersCube->createStandardContextMenu());
+        auto window = makeWindow();
+        window->RepertoireFichiersCube->setText(QStringLiteral("texte"));
+        std::unique_ptr<QMenu> menu(window->RepertoireFichiersCube->createStandardContextMenu());
         QStringList entries;
         for (const QAction* action : menu->actions())
             if (!action->isSeparator())

@@ -4,7 +4,7 @@
 // is, without a message, when the window ends.
 //
 // Run as root, the test becomes "nobody" first: root writes through any mode.
-#include "FakeDialogs.h"
+#include "WindowFixture.h"
 
 #include "window/EffectTreeModel.h"
 #include "window/TFen_Teintelle.h"
@@ -24,17 +24,10 @@
 #include <memory>
 
 using namespace teintelle;
-using teintelle::testing::FakeDialogs;
+using namespace teintelle::testing;
 
 class ReadOnlyProgramFolderTest : public QObject {
     Q_OBJECT
-
-    static void writeFile(const QString& path, const QByteArray& bytes)
-    {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        QCOMPARE(file.write(bytes), bytes.size());
-    }
 
 private slots:
     void sessionEndsQuietly_data()
@@ -50,8 +43,7 @@ private slots:
         QTemporaryDir temporary;
         const QString folder = temporary.filePath(QStringLiteral("teintelle"));
         QVERIFY(QDir().mkpath(folder + QStringLiteral("/Effets")));
-        writeFile(folder + QStringLiteral("/Effets/Froid.cube"),
-                  "LUT_3D_SIZE 2\n" + QByteArray("0.0 0.5 1.0\n").repeated(8));
+        writeFile(folder + QStringLiteral("/Effets/Froid.cube"), cube2(false));
         const QString ini = folder + QStringLiteral("/Teintelle.ini");
         if (!settings.isEmpty())
             writeFile(ini, settings);
@@ -63,7 +55,7 @@ private slots:
 
         FakeDialogs dialogs;
         {
-            TFen_Teintelle window(dialogs, folder + QStringLiteral("/Teintelle"));
+            TFen_Teintelle window(dialogs, programIn(folder));
             window.show();
             QCOMPARE(window.RepertoireFichiersCube->text(), folder + QStringLiteral("/"));
             QCOMPARE(window.effectTree().rowCount(window.NoeudRacine), 1); // Effets

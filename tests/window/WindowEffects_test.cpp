@@ -1,6 +1,6 @@
 // The effect folder field, the effect tree and the effect selection, driven
 // through the window on folder trees the test builds.
-#include "FakeDialogs.h"
+#include "WindowFixture.h"
 
 #include "window/TFen_Teintelle.h"
 #include "window/Widgets.h"
@@ -24,59 +24,12 @@
 #include <thread>
 
 using namespace teintelle;
-using teintelle::testing::FakeDialogs;
+using namespace teintelle::testing;
 
-namespace {
-
-// A .cube of size 2 whose corners are the unit cube's, as a grading tool
-// writes it; `invert` swaps 0 and 1 so the effect shows.
-QByteArray cube2(bool invert)
-{
-    QByteArray text = "TITLE \"test\"\nLUT_3D_SIZE 2\n";
-    for (int b = 0; b < 2; ++b)
-        for (int g = 0; g < 2; ++g)
-            for (int r = 0; r < 2; ++r) {
-                auto value = [&](int v) { return (invert ? 1 - v : v) ? "1.000000" : "0.000000"; };
-                text += QByteArray(value(r)) + ' ' + value(g) + ' ' + value(b) + '\n';
-            }
-    return text;
-}
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
-QStringList childTexts(EffectTreeModel& model, const QModelIndex& parent)
-{
-    QStringList texts;
-    for (int row = 0; row < model.rowCount(parent); ++row)
-        texts << model.index(row, 0, parent).data().toString();
-    return texts;
-}
-
-bool sameSurface(const TBitmap32& a, const TBitmap32& b)
-{
-    return a.Width() == b.Width() && a.Height() == b.Height() &&
-           std::equal(a.Bits(), a.Bits() + std::size_t(a.Width()) * std::size_t(a.Height()), b.Bits());
-}
-
-} // namespace
-
-class WindowEffectsTest : public QObject {
+class WindowEffectsTest : public QObject, private WindowFixture {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> programFolder;
     std::unique_ptr<QTemporaryDir> effects;
-    FakeDialogs dialogs;
-
-    std::unique_ptr<TFen_Teintelle> makeWindow()
-    {
-        return std::make_unique<TFen_Teintelle>(dialogs, programFolder->filePath(QStringLiteral("Teintelle")));
-    }
 
     QString effect(const QString& relative) const { return effects->filePath(relative); }
 
@@ -90,26 +43,11 @@ class WindowEffectsTest : public QObject {
                 photo.pixel(x, y) = couleur32(0xFF, std::uint8_t(x * 16), std::uint8_t(y * 32), std::uint8_t(x * y));
     }
 
-    QModelIndex node(TFen_Teintelle& window, const QStringList& texts)
-    {
-        QModelIndex index = window.NoeudRacine;
-        for (const QString& text : texts) {
-            const QModelIndexList found = window.effectTree().match(window.effectTree().index(0, 0, index),
-                                                                    Qt::DisplayRole, text, 1,
-                                                                    Qt::MatchExactly | Qt::MatchCaseSensitive);
-            if (found.isEmpty())
-                return {};
-            index = found.first();
-        }
-        return index;
-    }
-
 private slots:
     void init()
     {
-        programFolder = std::make_unique<QTemporaryDir>();
+        freshProgramFolder();
         effects = std::make_unique<QTemporaryDir>();
-        dialogs = FakeDialogs();
         writeFile(effect("Look.cube"), cube2(true));
         writeFile(effect("LOOK.CUBE"), cube2(false));
         writeFile(effect("a.cube.bak"), cube2(true));
@@ -161,7 +99,7 @@ private slots:
         auto window = makeWindow();
         putPhoto(*window);
         window->RepertoireFichiersCube->setText(effects->path());
-        window->TreeView1->setCurrentIndex(node(*window, {"Look.cube"}));
+        selectEffect(*window, {"Look.cube"});
         QVERIFY(!window->Image322->Bitmap().Empty());
         window->RepertoireFichiersCube->clear();
         QCOMPARE(window->effectTree().rowCount(), 0);
@@ -280,12 +218,12 @@ private slots:
         auto window = makeWindow();
         putPhoto(*window);
         window->RepertoireFichiersCube->setText(effects->path());
-        window->TreeView1->setCurrentIndex(node(*window, {"Look.cube"}));
+        selectEffect(*window, {"Look.cube"});
         QVERIFY(dialogs.errors.isEmpty() && dialogs.notices.isEmpty());
         QVERIFY(window->Bt_SansEffet->isEnabled());
         QCOMPARE(window->TailleTableLut, 2);
         const TBitmap32& shown = window->Image322->Bitmap();
-        QVERIFY(sameSurface(shown, *window->imageTraitee()));
+        QVERIFY(samePixels(shown, *window->imageTraitee()));
         // What the engine gives for the same file and photo.
         LutTable table;
         std::int32_t size = 0;
@@ -293,8 +231,8 @@ private slots:
         TBitmap32 expected;
         float coef = 0;
         teintelle::AppliqueLut(window->Image321->Bitmap(), expected, table, size, coef);
-        QVERIFY(sameSurface(shown, expected));
-        QVERIFY(!sameSurface(shown, window->Image321->Bitmap()));
+        QVERIFY(samePixels(shown, expected));
+        QVERIFY(!samePixels(shown, window->Image321->Bitmap()));
         QVERIFY(QGuiApplication::overrideCursor() == nullptr);
     }
 
@@ -313,7 +251,7 @@ private slots:
 
         window->RepertoireFichiersCube->setText(effects->path());
         window->TreeView1->expand(window->NoeudRacine);
-        window->TreeView1->setCurrentIndex(node(*window, {"LOOK.CUBE"}));
+        selectEffect(*window, {"LOOK.CUBE"});
         QTest::keyClick(window->TreeView1, Qt::Key_Down); // Look.cube, the inverting one
         QCOMPARE(window->TreeView1->currentIndex().data().toString(), QStringLiteral("Look.cube"));
         QCOMPARE(window->Image322->Bitmap().pixel(0, 0), first);
@@ -327,13 +265,13 @@ private slots:
         putPhoto(*window);
         window->RepertoireFichiersCube->setText(effects->path());
         for (const char* name : {"a.cube.bak", "Films"}) {
-            window->TreeView1->setCurrentIndex(node(*window, {name}));
+            selectEffect(*window, {name});
             QVERIFY(!window->Bt_SansEffet->isEnabled());
         }
         window->TreeView1->setCurrentIndex(window->NoeudRacine);
         QVERIFY(!window->Bt_SansEffet->isEnabled());
         // A folder whose name ends with ".cube": an effect path that names no file.
-        window->TreeView1->setCurrentIndex(node(*window, {"films.cube"}));
+        selectEffect(*window, {"films.cube"});
         QVERIFY(window->Bt_SansEffet->isEnabled());
         QVERIFY(window->Image322->Bitmap().Empty());
         QVERIFY(dialogs.errors.isEmpty() && dialogs.notices.isEmpty());
@@ -344,14 +282,14 @@ private slots:
         auto window = makeWindow();
         putPhoto(*window);
         window->RepertoireFichiersCube->setText(effects->path());
-        window->TreeView1->setCurrentIndex(node(*window, {"Broken.cube"}));
+        selectEffect(*window, {"Broken.cube"});
         QCOMPARE(dialogs.notices,
                  QStringList("Erreur dans la structure du fichier. Impossible de trouver les données de la table."));
         QCOMPARE(dialogs.lastTitle, QStringLiteral("Teintelle"));
         QVERIFY(window->Bt_SansEffet->isEnabled());
         QVERIFY(window->Image322->Bitmap().Empty());
 
-        window->TreeView1->setCurrentIndex(node(*window, {"NoSize.cube"}));
+        selectEffect(*window, {"NoSize.cube"});
         QCOMPARE(dialogs.notices.last(),
                  QStringLiteral("Erreur dans la structure du fichier. Impossible de déterminer la taille de la table."));
         QCOMPARE(window->TailleTableLut, 0);
@@ -360,7 +298,7 @@ private slots:
         writeFile(effect("Short.cube"), "LUT_3D_SIZE 2\n0.0 0.0 0.0\n");
         window->RepertoireFichiersCube->setText(effects->path() + "/");
         writeFile(effect("Short.cube"), "a\nb\nc\nd\ne\n");
-        window->TreeView1->setCurrentIndex(node(*window, {"Short.cube"}));
+        selectEffect(*window, {"Short.cube"});
         QCOMPARE(dialogs.errors, QStringList("Index de liste hors limites (5)"));
         QVERIFY(QGuiApplication::overrideCursor() == nullptr);
         QVERIFY(window->Image322->Bitmap().Empty());
@@ -370,7 +308,7 @@ private slots:
     {
         auto window = makeWindow();
         window->RepertoireFichiersCube->setText(effects->path());
-        window->TreeView1->setCurrentIndex(node(*window, {"Look.cube"}));
+        selectEffect(*window, {"Look.cube"});
         QCOMPARE(window->TailleTableLut, 2);
         QVERIFY(window->Image322->Bitmap().Empty());
         QVERIFY(dialogs.errors.isEmpty());
@@ -382,9 +320,9 @@ private slots:
         putPhoto(*window);
         writeFile(effect("Other/Noir.cube"), "LUT_3D_SIZE 2\n" + QByteArray("x\n").repeated(25));
         window->RepertoireFichiersCube->setText(effects->path());
-        const QModelIndex films = node(*window, {"Films"});
+        const QModelIndex films = effectNode(*window, {"Films"});
         QVERIFY(window->effectTree().setData(films, QStringLiteral("Other")));
-        window->TreeView1->setCurrentIndex(node(*window, {"Other", "Noir.cube"}));
+        selectEffect(*window, {"Other", "Noir.cube"});
         // The file under the edited folder name was the one read.
         QCOMPARE(dialogs.notices.size(), 1);
     }

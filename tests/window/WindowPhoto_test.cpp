@@ -1,7 +1,7 @@
 // The photo field, the compare button, the cancel and the settings file,
 // driven through the main window on the offscreen platform as a user drives
 // them, and read back from the views' surfaces, the labels and the boxes.
-#include "FakeDialogs.h"
+#include "WindowFixture.h"
 
 #include "window/TFen_Teintelle.h"
 #include "window/Theme.h"
@@ -35,35 +35,9 @@
 #include <sys/stat.h>
 
 using namespace teintelle;
-using teintelle::testing::FakeDialogs;
+using namespace teintelle::testing;
 
 namespace {
-
-void writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    QVERIFY2(file.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(path));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
-void writeBytes(const QString& path, const std::vector<std::uint8_t>& bytes)
-{
-    writeBytes(path, QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size())));
-}
-
-QByteArray readBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-bool samePixels(const TBitmap32& a, const TBitmap32& b)
-{
-    if (a.Width() != b.Width() || a.Height() != b.Height())
-        return false;
-    const std::size_t count = std::size_t(a.Width()) * std::size_t(a.Height());
-    return count == 0 || std::equal(a.Bits(), a.Bits() + count, b.Bits());
-}
 
 // A 2 x 2 x 2 table that turns (r, g, b) into (g, b, r): every picture with
 // colour comes out changed. Its first entry starts with "0." as a data line
@@ -77,50 +51,24 @@ const QByteArray kBrokenCube = QByteArray("TITLE \"sans taille\"\n") + QByteArra
 
 } // namespace
 
-class WindowPhotoTest : public QObject {
+class WindowPhotoTest : public QObject, private WindowFixture {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> programFolder;
     std::unique_ptr<QTemporaryDir> photoFolder;
-    FakeDialogs dialogs;
-
-    std::unique_ptr<TFen_Teintelle> makeWindow()
-    {
-        return std::make_unique<TFen_Teintelle>(dialogs, programFolder->filePath(QStringLiteral("Teintelle")));
-    }
 
     // A JPEG of the fixtures' picture in the photo folder; returns its path.
     QString jpeg(const QString& name, int width, int height)
     {
         QString path = photoFolder->filePath(name);
-        writeBytes(path, fixtures::encodeJpeg({.width = width, .height = height}));
+        writeFile(path, fixtures::encodeJpeg({.width = width, .height = height}));
         return path;
     }
 
     QString effect(const QString& name, const QByteArray& content)
     {
         QString path = programFolder->filePath(name);
-        writeBytes(path, content);
+        writeFile(path, content);
         return path;
-    }
-
-    static QModelIndex effectNode(TFen_Teintelle& window, const QString& name)
-    {
-        EffectTreeModel& tree = window.effectTree();
-        const QModelIndex root = tree.index(0, 0);
-        for (int row = 0; row < tree.rowCount(root); ++row) {
-            const QModelIndex node = tree.index(row, 0, root);
-            if (node.data().toString() == name)
-                return node;
-        }
-        return {};
-    }
-
-    static void selectEffect(TFen_Teintelle& window, const QString& name)
-    {
-        const QModelIndex node = effectNode(window, name);
-        QVERIFY2(node.isValid(), qPrintable(name));
-        window.TreeView1->setCurrentIndex(node);
     }
 
     static void pointerEntersCompareButton(TFen_Teintelle& window)
@@ -135,9 +83,12 @@ class WindowPhotoTest : public QObject {
         QApplication::sendEvent(window.Bt_SansEffet, &leave);
     }
 
-    static QAction* browseAction(QWidget* field)
+    // A movement with no button pressed, at `at` inside the button.
+    static void pointerMovesOverCompareButton(TFen_Teintelle& window, QPointF at)
     {
-        return field->findChild<QAction*>(field->objectName() + QStringLiteral("_Parcourir"));
+        QMouseEvent move(QEvent::MouseMove, at, window.Bt_SansEffet->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
+        QApplication::sendEvent(window.Bt_SansEffet, &move);
     }
 
     static const TBitmap32& large(TFen_Teintelle& window) { return window.Image322->Bitmap(); }
@@ -148,10 +99,9 @@ private slots:
 
     void init()
     {
-        programFolder = std::make_unique<QTemporaryDir>();
+        freshProgramFolder();
         photoFolder = std::make_unique<QTemporaryDir>();
         QVERIFY(programFolder->isValid() && photoFolder->isValid());
-        dialogs = FakeDialogs();
     }
 
     // ---- The photo field -------------------------------------------------
@@ -210,7 +160,7 @@ private slots:
         QFETCH(int, bitsPerPixel);
         auto window = makeWindow();
         const QString path = photoFolder->filePath(QStringLiteral("image.bmp"));
-        writeBytes(path, bitsPerPixel == 32 ? fixtures::bmp32(5, 3, true) : fixtures::bmp24(5, 3));
+        writeFile(path, bitsPerPixel == 32 ? fixtures::bmp32(5, 3, true) : fixtures::bmp24(5, 3));
         window->FichierImage->setText(path);
         QVERIFY2(dialogs.errors.isEmpty(), qPrintable(dialogs.errors.join(QLatin1Char('|'))));
         QVERIFY(small(*window).Empty());
@@ -230,7 +180,7 @@ private slots:
         auto window = makeWindow();
         window->FichierImage->setText(jpeg(QStringLiteral("grande.jpg"), 3997, 8));
         const QString path = photoFolder->filePath(QStringLiteral("image.bmp"));
-        writeBytes(path, fixtures::bmp32(5, 3, false));
+        writeFile(path, fixtures::bmp32(5, 3, false));
         window->FichierImage->setText(path);
         QCOMPARE(window->Label3->text(), QStringLiteral("Photo 1000 x 2 pixels."));
         QCOMPARE(window->ResolutionChargee, 1);
@@ -243,7 +193,7 @@ private slots:
     {
         auto window = makeWindow();
         const QString path = photoFolder->filePath(QStringLiteral("photo.JFIF"));
-        writeBytes(path, fixtures::encodeJpeg({.width = 41, .height = 23}));
+        writeFile(path, fixtures::encodeJpeg({.width = 41, .height = 23}));
         window->FichierImage->setText(path);
         QCOMPARE(dialogs.errors, QStringList(QStringLiteral("Extension de fichier image inconnue (.JFIF)")));
         QCOMPARE(window->Label3->text(), QStringLiteral("Photo 44 x 24 pixels."));
@@ -255,7 +205,7 @@ private slots:
     {
         auto window = makeWindow();
         const QString path = photoFolder->filePath(QStringLiteral("image.png"));
-        writeBytes(path, QByteArray("\x89PNG\r\n\x1a\n", 8) + QByteArray(92, '\0')); // past the 54 header bytes
+        writeFile(path, QByteArray("\x89PNG\r\n\x1a\n", 8) + QByteArray(92, '\0')); // past the 54 header bytes
         window->FichierImage->setText(path);
         QCOMPARE(dialogs.errors, QStringList(QStringLiteral("Extension de fichier image inconnue (.png)")));
         QCOMPARE(dialogs.lastTitle, QStringLiteral("Teintelle"));
@@ -269,9 +219,7 @@ private slots:
         const QString path = jpeg(QStringLiteral("vacances.jpg"), 40, 30);
         jpeg(QStringLiteral("valise.jpg"), 40, 30);
         auto window = makeWindow();
-        window->show();
-        QApplication::setActiveWindow(window.get());
-        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        QVERIFY(showActive(*window));
         PathEdit* field = window->FichierImage;
         // The suggestions from a fixed list rather than from the folder,
         // which the field's own model lists in the background.
@@ -342,7 +290,7 @@ private slots:
         QFETCH(QString, tail);
         auto window = makeWindow();
         const QString path = photoFolder->filePath(QStringLiteral("image.png"));
-        writeBytes(path, QByteArray(64, 'p'));
+        writeFile(path, QByteArray(64, 'p'));
         window->FichierImage->setText(path + tail);
         QCOMPARE(window->FichierImage->text(), path);
         QCOMPARE(dialogs.errors, QStringList(QStringLiteral("Extension de fichier image inconnue (.png)")));
@@ -391,9 +339,7 @@ private slots:
     void browseConfirmCancelAndFocus()
     {
         auto window = makeWindow();
-        window->show();
-        QApplication::setActiveWindow(window.get());
-        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        QVERIFY(showActive(*window));
         QDir(photoFolder->path()).mkpath(QStringLiteral("mes photos"));
         const QString chosen = jpeg(QStringLiteral("mes photos/un été.jpg"), 41, 23);
         QAction* browse = browseAction(window->FichierImage);
@@ -426,7 +372,7 @@ private slots:
         // Choosing the file the field already names loads nothing again: a
         // PNG shows its error box once.
         const QString png = photoFolder->filePath(QStringLiteral("image.png"));
-        writeBytes(png, QByteArray(64, 'p'));
+        writeFile(png, QByteArray(64, 'p'));
         dialogs.fileAnswer = png;
         browse->trigger();
         browse->trigger();
@@ -462,9 +408,7 @@ private slots:
         QCOMPARE(large(*window).Width(), 41); // still the full-size photo
         pointerLeavesCompareButton(*window);
         QCOMPARE(large(*window).Width(), 41);
-        QMouseEvent move(QEvent::MouseMove, QPointF(5, 5), window->Bt_SansEffet->mapToGlobal(QPointF(5, 5)),
-                         Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(window->Bt_SansEffet, &move);
+        pointerMovesOverCompareButton(*window, QPointF(5, 5));
         QCOMPARE(large(*window).Width(), 41);
     }
 
@@ -474,7 +418,7 @@ private slots:
         auto window = makeWindow();
         window->show();
         window->FichierImage->setText(jpeg(QStringLiteral("photo.jpg"), 41, 23));
-        selectEffect(*window, QStringLiteral("casse.cube"));
+        selectEffect(*window, {QStringLiteral("casse.cube")});
         QCOMPARE(dialogs.notices, QStringList(QString::fromUtf8(lutmsg::kSizeNotFound)));
         QVERIFY(window->Bt_SansEffet->isEnabled());
         QCOMPARE(large(*window).Width(), 41); // unchanged
@@ -493,12 +437,10 @@ private slots:
         window->show();
         window->FichierImage->setText(jpeg(QStringLiteral("photo.jpg"), 41, 23));
         pointerEntersCompareButton(*window); // still disabled: the pointer rests there
-        selectEffect(*window, QStringLiteral("rotation.cube"));
+        selectEffect(*window, {QStringLiteral("rotation.cube")});
         const TBitmap32& processed = *window->imageTraitee();
         QVERIFY(samePixels(large(*window), processed));
-        QMouseEvent firstMove(QEvent::MouseMove, QPointF(6, 6), window->Bt_SansEffet->mapToGlobal(QPointF(6, 6)),
-                              Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(window->Bt_SansEffet, &firstMove); // counts as entering
+        pointerMovesOverCompareButton(*window, QPointF(6, 6)); // counts as entering
         QVERIFY(samePixels(large(*window), small(*window)));
         pointerLeavesCompareButton(*window);
         QCOMPARE(processed.Width(), 11);
@@ -512,9 +454,7 @@ private slots:
             QVERIFY(samePixels(large(*window), processed));
         }
         // A movement over the button after a leave counts as entering it.
-        QMouseEvent move(QEvent::MouseMove, QPointF(5, 5), window->Bt_SansEffet->mapToGlobal(QPointF(5, 5)),
-                         Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(window->Bt_SansEffet, &move);
+        pointerMovesOverCompareButton(*window, QPointF(5, 5));
         QVERIFY(samePixels(large(*window), small(*window)));
         pointerLeavesCompareButton(*window);
         QVERIFY(samePixels(large(*window), processed));
@@ -526,7 +466,7 @@ private slots:
         auto window = makeWindow();
         window->show();
         window->FichierImage->setText(jpeg(QStringLiteral("premiere.jpg"), 3997, 8));
-        selectEffect(*window, QStringLiteral("rotation.cube"));
+        selectEffect(*window, {QStringLiteral("rotation.cube")});
         QCOMPARE(window->imageTraitee()->Width(), 1000);
 
         window->FichierImage->setText(jpeg(QStringLiteral("seconde.jpg"), 4001, 9));
@@ -565,7 +505,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
         window->FichierImage->setText(jpeg(QStringLiteral("photo.jpg"), photoWidth, 8));
         const QString label = window->Label3->text();
-        selectEffect(*window, QStringLiteral("rotation.cube"));
+        selectEffect(*window, {QStringLiteral("rotation.cube")});
         QVERIFY(samePixels(large(*window), *window->imageTraitee()));
         const std::vector<TColor32> processed(window->imageTraitee()->Bits(),
                                               window->imageTraitee()->Bits() + std::ptrdiff_t{2} * window->imageTraitee()->Width());
@@ -590,7 +530,7 @@ private slots:
         QVERIFY(samePixels(large(*window), small(*window)));
 
         // The same effect selected again applies again.
-        selectEffect(*window, QStringLiteral("rotation.cube"));
+        selectEffect(*window, {QStringLiteral("rotation.cube")});
         QVERIFY(samePixels(large(*window), *window->imageTraitee()));
         QVERIFY(window->Bt_SansEffet->isEnabled());
         QVERIFY(dialogs.errors.isEmpty() && dialogs.notices.isEmpty());
@@ -670,7 +610,7 @@ private slots:
         window->show();
         const QString photo = jpeg(QStringLiteral("photo.jpg"), 3997, 8);
         window->FichierImage->setText(photo);
-        selectEffect(*window, QStringLiteral("rotation.cube"));
+        selectEffect(*window, {QStringLiteral("rotation.cube")});
         QVERIFY(QFile::remove(photo));
         QTest::mouseClick(window->Bt_AnnuleEffet, Qt::LeftButton);
         QCOMPARE(window->ResolutionChargee, 1);
@@ -690,7 +630,7 @@ private slots:
         auto window = makeWindow();
         window->show();
         window->FichierImage->setText(jpeg(QStringLiteral("photo.jpg"), 41, 8));
-        selectEffect(*window, QStringLiteral("rotation.cube"));
+        selectEffect(*window, {QStringLiteral("rotation.cube")});
         window->RepertoireFichiersCube->setText(QString());
         QVERIFY(!window->NoeudRacine.isValid());
         QCOMPARE(window->effectTree().rowCount(), 0);
@@ -735,7 +675,7 @@ private slots:
                                    "nom=Caf\xE9\r\n"
                                    "[FENETRE]\r\n"
                                    "Etat=2");
-        writeBytes(ini, original);
+        writeFile(ini, original);
         const QByteArray expected("[Fenetre]\r\n"
                                   "Largeur=800\r\n"
                                   "Drapeau\r\n"
@@ -747,7 +687,7 @@ private slots:
                                   "nom=Caf\xE9\r\n"
                                   "\r\n");
         QTemporaryDir effects;
-        writeBytes(effects.filePath(QStringLiteral("rotation.cube")), kRotatingCube);
+        writeFile(effects.filePath(QStringLiteral("rotation.cube")), kRotatingCube);
         const QString photo = jpeg(QStringLiteral("photo.jpg"), 41, 23);
         {
             auto window = makeWindow();
@@ -759,7 +699,7 @@ private slots:
             dialogs.fileAnswer = photo;
             browseAction(window->FichierImage)->trigger();
             QCOMPARE(window->ResolutionChargee, 1);
-            selectEffect(*window, QStringLiteral("rotation.cube"));
+            selectEffect(*window, {QStringLiteral("rotation.cube")});
             pointerEntersCompareButton(*window);
             pointerLeavesCompareButton(*window);
             QTest::mouseClick(window->Bt_AnnuleEffet, Qt::LeftButton);
@@ -794,7 +734,7 @@ private slots:
         const QString photo = jpeg(QStringLiteral("plage.jpg"), 301, 203);
         window->FichierImage->setText(photo);
         QVERIFY2(!save->isEnabled(), "no effect applied since the photo was loaded");
-        selectEffect(*window, QStringLiteral("Rotation.cube"));
+        selectEffect(*window, {QStringLiteral("Rotation.cube")});
         QVERIFY(save->isEnabled());
 
         // Cancelled: nothing written.
@@ -825,7 +765,7 @@ private slots:
         // Cancelling the effect, or another photo, takes the entry away.
         window->Image322DblClick();
         QVERIFY(!save->isEnabled());
-        selectEffect(*window, QStringLiteral("Rotation.cube"));
+        selectEffect(*window, {QStringLiteral("Rotation.cube")});
         QVERIFY(save->isEnabled());
         window->FichierImage->setText(jpeg(QStringLiteral("autre.jpg"), 40, 30));
         QVERIFY(!save->isEnabled());
@@ -838,7 +778,7 @@ private slots:
         const QString photo = jpeg(QStringLiteral("plage.jpg"), 64, 48);
         const QByteArray before = readBytes(photo);
         window->FichierImage->setText(photo);
-        selectEffect(*window, QStringLiteral("Rotation.cube"));
+        selectEffect(*window, {QStringLiteral("Rotation.cube")});
         for (const QString& answer : {photo, photoFolder->filePath(QStringLiteral("plage.gif"))}) {
             dialogs.saveAnswer = answer;
             window->exportAction()->trigger();

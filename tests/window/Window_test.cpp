@@ -1,5 +1,5 @@
 // The main window on the offscreen platform, driven as a user drives it.
-#include "FakeDialogs.h"
+#include "WindowFixture.h"
 
 #include "window/AnchorLayout.h"
 #include "window/TFen_Teintelle.h"
@@ -10,25 +10,14 @@
 
 #include <QApplication>
 #include <QLabel>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
 
-#include <memory>
-
 using namespace teintelle;
-using teintelle::testing::FakeDialogs;
+using namespace teintelle::testing;
 
-class WindowTest : public QObject {
+class WindowTest : public QObject, private WindowFixture {
     Q_OBJECT
-
-    std::unique_ptr<QTemporaryDir> programFolder;
-    FakeDialogs dialogs;
-
-    std::unique_ptr<TFen_Teintelle> makeWindow()
-    {
-        return std::make_unique<TFen_Teintelle>(dialogs, programFolder->filePath(QStringLiteral("Teintelle")));
-    }
 
     static QPoint rightBottomGap(QWidget* widget)
     {
@@ -43,11 +32,7 @@ private slots:
         QVERIFY(!activateTheme(*qApp, QStringLiteral("Pas de thème")));
     }
 
-    void init()
-    {
-        programFolder = std::make_unique<QTemporaryDir>();
-        dialogs = FakeDialogs();
-    }
+    void init() { freshProgramFolder(); }
 
     void stateAfterCreation()
     {
@@ -163,9 +148,7 @@ private slots:
     {
         QFETCH(QString, focused);
         auto window = makeWindow();
-        window->show();
-        QApplication::setActiveWindow(window.get());
-        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        QVERIFY(showActive(*window));
         window->FichierImage->setText(QStringLiteral("/photos/vacances.jpg"));
         window->findChild<QWidget*>(focused)->setFocus();
         QCOMPARE(QApplication::focusWidget()->objectName(), focused);
@@ -213,9 +196,7 @@ private slots:
     {
         QFETCH(int, key);
         auto window = makeWindow();
-        window->show();
-        QApplication::setActiveWindow(window.get());
-        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        QVERIFY(showActive(*window));
         window->Bt_Fermer->setFocus();
         QTest::keyClick(window->Bt_Fermer, Qt::Key(key));
         QTRY_VERIFY(!window->isVisible());

@@ -6,6 +6,7 @@
 #include "imaging/PhotoLoading.h"
 #include "window/decoders/MetafileFixtures.h"
 #include "imaging/PhotoFixtures.h"
+#include "window/WindowFixture.h"
 
 #include <QBuffer>
 #include <QImage>
@@ -18,6 +19,8 @@
 
 using namespace teintelle;
 using namespace teintelle::fixtures;
+using teintelle::testing::asByteArray;
+using teintelle::testing::asBytes;
 
 namespace {
 
@@ -244,8 +247,7 @@ private slots:
         QTest::addColumn<bool>("translucent");
         auto row = [](const char* tag, const char* name, const std::vector<std::uint8_t>& b, bool keeps, bool white,
                       bool translucent = false) {
-            QTest::newRow(tag) << QString(name) << QByteArray(reinterpret_cast<const char*>(b.data()), qsizetype(b.size()))
-                               << keeps << white << translucent;
+            QTest::newRow(tag) << QString(name) << asByteArray(b) << keeps << white << translucent;
         };
         // BMP: opaque unless 32 bits per pixel; found by content whatever the name.
         row("bmp 24-bit", "p.bmp", bmp24(7, 5), false, false);
@@ -266,7 +268,7 @@ private slots:
         QFETCH(bool, overWhite);
         QFETCH(bool, translucent);
         TempFolder folder;
-        const std::string path = folder.write(name.toStdString(), std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
+        const std::string path = folder.write(name.toStdString(), asBytes(bytes));
         TBitmap32 surface;
         QCOMPARE(loadError(path, surface), QString());
         QVERIFY(surface.Width() > 0);
@@ -347,8 +349,8 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         const auto wmf = blueRectangleWmf();
         const auto emf = blueRectangleEmf();
-        QTest::newRow("wmf") << "m.wmf" << QByteArray(reinterpret_cast<const char*>(wmf.data()), qsizetype(wmf.size()));
-        QTest::newRow("emf") << "m.EMF" << QByteArray(reinterpret_cast<const char*>(emf.data()), qsizetype(emf.size()));
+        QTest::newRow("wmf") << "m.wmf" << asByteArray(wmf);
+        QTest::newRow("emf") << "m.EMF" << asByteArray(emf);
     }
 
     void metafiles()
@@ -356,7 +358,7 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QByteArray, bytes);
         TempFolder folder;
-        const std::string path = folder.write(name.toStdString(), std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
+        const std::string path = folder.write(name.toStdString(), asBytes(bytes));
         TBitmap32 surface;
         QCOMPARE(loadError(path, surface), QString());
         QCOMPARE(surface.Width(), 100);
@@ -408,8 +410,7 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("error");
         auto row = [](const char* tag, const char* name, const std::vector<std::uint8_t>& b, const char* error) {
-            QTest::newRow(tag) << QString(name) << QByteArray(reinterpret_cast<const char*>(b.data()), qsizetype(b.size()))
-                               << QString(error);
+            QTest::newRow(tag) << QString(name) << asByteArray(b) << QString(error);
         };
         // 11585 x 11585 is the largest square a surface holds; one more
         // column and row is beyond it.
@@ -434,7 +435,7 @@ private slots:
         QFETCH(QByteArray, bytes);
         QFETCH(QString, error);
         TempFolder folder;
-        const std::string path = folder.write(name.toStdString(), std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
+        const std::string path = folder.write(name.toStdString(), asBytes(bytes));
         QSize size;
         QCOMPARE(loadUnderAddressLimit(path, rlim_t(1) << 30, size), error);
         if (error.isEmpty())
