@@ -60,26 +60,6 @@ private:
     std::size_t next_ = 0;
 };
 
-const PictureDecoder* platformReader(const std::string& extension, const PhotoDecoders& decoders)
-{
-    struct Entry {
-        const char* extension;
-        const PictureDecoder PhotoDecoders::*reader;
-    };
-    static constexpr Entry kReaders[] = {
-        {"bmp", &PhotoDecoders::bitmap},  {"ico", &PhotoDecoders::icon},
-        {"tif", &PhotoDecoders::tiff},    {"tiff", &PhotoDecoders::tiff},
-        {"wmf", &PhotoDecoders::windowsMetafile}, {"emf", &PhotoDecoders::enhancedMetafile},
-        {"png", &PhotoDecoders::png},     {"webp", &PhotoDecoders::webp},
-    };
-    const std::string lower = asciiLower(extension);
-    for (const Entry& entry : kReaders) {
-        if (lower == entry.extension)
-            return &(decoders.*entry.reader);
-    }
-    return nullptr;
-}
-
 bool startsAsJpeg(const std::uint8_t* header, std::size_t size)
 {
     return size >= 3 && header[0] == 0xFF && header[1] == 0xD8 && header[2] == 0xFF;
@@ -106,7 +86,7 @@ std::unique_ptr<BandReader> openReader(const std::string& photo, PhotoFileHandle
     }
     file.reset(); // the platform's decoders open the file themselves
     const std::string extension = got >= 2 && startsAsBmp(header) ? "bmp" : photoExtension(photo);
-    const PictureDecoder* decoder = platformReader(extension, decoders);
+    const PictureDecoder* decoder = decoderForExtension(decoders, extension, PhotoReading::Export);
     if (decoder == nullptr)
         throw Error("Extension de fichier image inconnue (." + extension + ")");
     if (!*decoder)

@@ -216,6 +216,56 @@ TEST_F(PhotoExport, OtherPicturesAreTheWindowsFullSizeSurfaceMapped)
         Error);
 }
 
+// Each format left to the set goes to its own decoder there, its extension
+// compared without regard to letter case; a BMP by its content.
+TEST_F(PhotoExport, EachExtensionGoesToItsDecoderOfTheSet)
+{
+    std::string asked;
+    const auto standIn = [&asked](const char* which) {
+        return [&asked, which](const std::string&) {
+            asked = which;
+            DecodedPicture picture;
+            picture.format = PictureFormat::Tiff;
+            picture.width = 2;
+            picture.height = 1;
+            picture.pixels = {0xFF102030u, 0xFF405060u};
+            return picture;
+        };
+    };
+    PhotoDecoders decoders;
+    decoders.bitmap = standIn("bitmap");
+    decoders.icon = standIn("icon");
+    decoders.tiff = standIn("tiff");
+    decoders.windowsMetafile = standIn("windowsMetafile");
+    decoders.enhancedMetafile = standIn("enhancedMetafile");
+    decoders.png = standIn("png");
+    decoders.webp = standIn("webp");
+    const std::vector<std::uint8_t> content(100, 'z');
+    const struct Case {
+        const char* name;
+        std::vector<std::uint8_t> bytes;
+        const char* decoder;
+    } cases[] = {
+        {"a.bmp", content, "bitmap"},
+        {"b.Ico", content, "icon"},
+        {"c.tif", content, "tiff"},
+        {"d.TIFF", content, "tiff"},
+        {"e.wmf", content, "windowsMetafile"},
+        {"f.EMF", content, "enhancedMetafile"},
+        {"g.png", content, "png"},
+        {"h.WebP", content, "webp"},
+        {"i.png", bmp24(3, 3), "bitmap"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        asked.clear();
+        const ReadBack out =
+            readPng(exportTo(folder.write(c.name, c.bytes), std::string(c.name) + "-out.png", {}, decoders));
+        EXPECT_EQ(asked, c.decoder);
+        EXPECT_EQ(out.width, 2);
+    }
+}
+
 TEST_F(PhotoExport, OrientationAndProfileAreCarriedIntoEveryFormat)
 {
     JpegSpec shape{64, 48, JpegKind::Rgb420};
