@@ -146,7 +146,8 @@ private:
     void exportFinished(const QString& failure);
 
     UserDialogs& dialogs_;
-    // The full-size path's decoders for BMP, icons, TIFF and metafiles.
+    // The photo decoders of the full-size path and of the export (from its
+    // thread): BMP, icons, TIFF, metafiles, and PNG and WebP for the export.
     const PhotoDecoders photoDecoders_;
     QString title_;
     QString programFolder_;

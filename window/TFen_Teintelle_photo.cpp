@@ -9,7 +9,6 @@
 #include "common/InputFile.h"
 #include "imaging/PhotoLoading.h"
 #include "window/TImage32.h"
-#include "window/decoders/PlatformDecoders.h"
 
 #include <QAction>
 #include <QDir>
@@ -186,7 +185,7 @@ void TFen_Teintelle::EnregistrerPhotoAvecEffet()
     const auto work = [this, photo = loadedPhoto_, output, table = appliedTable_, options] {
         QString failure;
         try {
-            exportPhoto(photo, output, *table, table->taille(), options, platformPhotoReaders());
+            exportPhoto(photo, output, *table, table->taille(), options, photoDecoders_);
         } catch (const std::bad_alloc&) {
             failure = QString::fromUtf8(kOutOfMemory);
         } catch (const std::exception& error) {

@@ -60,33 +60,13 @@ private:
     std::size_t next_ = 0;
 };
 
-const PictureDecoder* platformReader(const std::string& extension, const PhotoReaders& readers)
-{
-    struct Entry {
-        const char* extension;
-        const PictureDecoder PhotoReaders::*reader;
-    };
-    static constexpr Entry kReaders[] = {
-        {"bmp", &PhotoReaders::bitmap},  {"ico", &PhotoReaders::icon},
-        {"tif", &PhotoReaders::tiff},    {"tiff", &PhotoReaders::tiff},
-        {"wmf", &PhotoReaders::windowsMetafile}, {"emf", &PhotoReaders::enhancedMetafile},
-        {"png", &PhotoReaders::png},     {"webp", &PhotoReaders::webp},
-    };
-    const std::string lower = asciiLower(extension);
-    for (const Entry& entry : kReaders) {
-        if (lower == entry.extension)
-            return &(readers.*entry.reader);
-    }
-    return nullptr;
-}
-
 bool startsAsJpeg(const std::uint8_t* header, std::size_t size)
 {
     return size >= 3 && header[0] == 0xFF && header[1] == 0xD8 && header[2] == 0xFF;
 }
 
 // The reader of the photo: its content says JPEG or BMP, its extension the rest.
-std::unique_ptr<BandReader> openReader(const std::string& photo, PhotoFileHandle& file, const PhotoReaders& readers)
+std::unique_ptr<BandReader> openReader(const std::string& photo, PhotoFileHandle& file, const PhotoDecoders& decoders)
 {
     file = openPhotoFile(photo);
     std::uint8_t header[kBmpHeaderSize] = {};
@@ -104,9 +84,9 @@ std::unique_ptr<BandReader> openReader(const std::string& photo, PhotoFileHandle
         reader->sized();
         return reader;
     }
-    file.reset(); // the platform's readers open the file themselves
+    file.reset(); // the platform's decoders open the file themselves
     const std::string extension = got >= 2 && startsAsBmp(header) ? "bmp" : photoExtension(photo);
-    const PictureDecoder* decoder = platformReader(extension, readers);
+    const PictureDecoder* decoder = decoderForExtension(decoders, extension, PhotoReading::Export);
     if (decoder == nullptr)
         throw Error("Extension de fichier image inconnue (." + extension + ")");
     if (!*decoder)
@@ -250,12 +230,12 @@ void checkOptions(const ExportOptions& options, const LutTable& table, std::int3
 }
 
 void run(const std::string& photo, const std::string& output, const LutTable& table, std::int32_t taille,
-         const ExportOptions& options, const PhotoReaders& readers)
+         const ExportOptions& options, const PhotoDecoders& decoders)
 {
     checkOptions(options, table, taille);
     checkOutput(photo, output, options.overwrite);
     PhotoFileHandle file;
-    const std::unique_ptr<BandReader> reader = openReader(photo, file, readers);
+    const std::unique_ptr<BandReader> reader = openReader(photo, file, decoders);
     const std::int32_t width = reader->width(), height = reader->height();
     if (width <= 0 || height <= 0)
         throw Error("La photo \"" + photo + "\" est vide");
@@ -364,10 +344,10 @@ std::string exportName(const std::string& photo, const std::string& effect, Expo
 }
 
 void exportPhoto(const std::string& photo, const std::string& output, const LutTable& table,
-                 std::int32_t tailleTableLut, const ExportOptions& options, const PhotoReaders& readers)
+                 std::int32_t tailleTableLut, const ExportOptions& options, const PhotoDecoders& decoders)
 {
     try {
-        run(photo, output, table, tailleTableLut, options, readers);
+        run(photo, output, table, tailleTableLut, options, decoders);
     } catch (const std::bad_alloc&) {
         throw Error(kOutOfMemory);
     }

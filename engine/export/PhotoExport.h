@@ -22,15 +22,6 @@ std::optional<ExportFormat> exportFormatForName(const std::string& path);
 // The usual extension of a format, without the dot: "jpg", "png", "tif".
 const char* exportExtension(ExportFormat format);
 
-// The readers, given by the caller, of what the engine does not decode
-// itself: BMP other than 32-bit uncompressed, icons, TIFF, metafiles, PNG
-// and WebP (the platform's image readers). An empty one makes its format
-// fail with "Aucun décodeur d'image installé pour l'extension .<ext>". Each
-// is called from the exporting thread.
-struct PhotoReaders {
-    PictureDecoder bitmap, icon, tiff, windowsMetafile, enhancedMetafile, png, webp;
-};
-
 struct ExportOptions {
     ExportFormat format = ExportFormat::Jpeg;
     // Each channel becomes o + (g - o) x strength for the original o and the
@@ -58,7 +49,9 @@ struct ExportOptions {
 // baseline JPEG streams in bands of rows (decoded, mapped and encoded), a
 // progressive one needs the library's whole-picture coefficient buffer. A
 // 32-bit uncompressed BMP is read directly; other formats (by their name's
-// extension, a BMP by its content) through `readers`, as whole pictures.
+// extension, a BMP by its content) through `decoders`, as whole pictures:
+// BMP other than 32-bit uncompressed, icons, TIFF, metafiles, PNG and WebP,
+// each decoder called from the exporting thread.
 // Outputs: JPEG (the source's chroma subsampling when it has one, 4:4:4
 // otherwise), PNG or 8-bit TIFF, RGB. EXIF, XMP, IPTC and the ICC profile of
 // the photo go into a JPEG output; the ICC profile and the XMP packet into
@@ -71,7 +64,7 @@ struct ExportOptions {
 // écrite sur elle-même", the writing errors of OutputFile, "Mémoire
 // insuffisante".
 void exportPhoto(const std::string& photo, const std::string& output, const LutTable& table,
-                 std::int32_t tailleTableLut, const ExportOptions& options, const PhotoReaders& readers);
+                 std::int32_t tailleTableLut, const ExportOptions& options, const PhotoDecoders& decoders);
 
 // The name an export of photo gets in a folder: the photo's name without its
 // extension, "-" and the effect's name without its extension, then the

@@ -59,12 +59,14 @@ using PictureDecoder = std::function<DecodedPicture(const std::string& path)>;
 
 // The decoders a photo is read with, handed in by whoever reads it: the
 // engine's own readers (JPEG, 32-bit uncompressed BMP) always belong to the
-// set, the caller adds the platform's (window/decoders gives the toolkit's). A format
-// whose decoder is left empty fails with "Aucun décodeur d'image installé
-// pour l'extension .<ext>". The set is a plain value: the window holds one,
-// teintelle-cli and the tests make their own.
+// set, the caller adds the platform's (window/decoders gives the toolkit's).
+// The full-size path (LoadFromFile) and the export read with the same set;
+// PNG and WebP are the export's only. A format whose decoder is left empty
+// fails with "Aucun décodeur d'image installé pour l'extension .<ext>". The
+// set is a plain value: the window holds one, teintelle-cli and the tests
+// make their own. The export calls its decoders from several threads at once.
 struct PhotoDecoders {
-    PictureDecoder bitmap, icon, tiff, windowsMetafile, enhancedMetafile;
+    PictureDecoder bitmap, icon, tiff, windowsMetafile, enhancedMetafile, png, webp;
 
     // The platform's decoder of a format, or nullptr for the engine's own
     // (JPEG).

@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <optional>
 #include <vector>
 
 namespace teintelle {
@@ -50,32 +49,11 @@ std::string asciiLower(std::string text)
     return text;
 }
 
-struct RegisteredExtension {
-    const char* extension;
-    PictureFormat format;
-};
-
-// The registry of the full-size path, extensions in lower case. No other
-// format is registered (no PNG, no GIF).
-constexpr RegisteredExtension kRegistry[] = {
-    {"jpg", PictureFormat::Jpeg},
-    {"jpeg", PictureFormat::Jpeg},
-    {"bmp", PictureFormat::Bitmap},
-    {"ico", PictureFormat::Icon},
-    {"wmf", PictureFormat::WindowsMetafile},
-    {"emf", PictureFormat::EnhancedMetafile},
-    {"tif", PictureFormat::Tiff},
-    {"tiff", PictureFormat::Tiff},
-};
-
-std::optional<RegisteredExtension> findExtension(const std::string& extension)
+// A name the full-size path hands to the engine's own JPEG decoder.
+bool namesJpeg(const std::string& extension)
 {
     const std::string lower = asciiLower(extension);
-    for (const auto& entry : kRegistry) {
-        if (lower == entry.extension)
-            return entry;
-    }
-    return std::nullopt;
+    return lower == "jpg" || lower == "jpeg";
 }
 
 // The decoder takes a failed read for the end of the file; it is reported
@@ -124,13 +102,42 @@ void LoadFromFile(const std::string& path, TBitmap32& surface, const PhotoDecode
         return;
     }
     const std::string extension = photoExtension(path);
-    const auto registered = findExtension(extension);
-    if (!registered)
-        throw Error("Extension de fichier image inconnue (." + extension + ")");
-    if (const PictureDecoder* platform = decoders.platformDecoder(registered->format))
-        loadWithPlatform(*platform, path, extension, surface);
-    else
+    if (namesJpeg(extension)) {
         loadJpegFullSize(path, surface);
+        return;
+    }
+    const PictureDecoder* platform = decoderForExtension(decoders, extension, PhotoReading::FullSize);
+    if (platform == nullptr)
+        throw Error("Extension de fichier image inconnue (." + extension + ")");
+    loadWithPlatform(*platform, path, extension, surface);
+}
+
+const PictureDecoder* decoderForExtension(const PhotoDecoders& decoders, const std::string& extension,
+                                          PhotoReading reading)
+{
+    struct Entry {
+        const char* extension;
+        PictureDecoder PhotoDecoders::*decoder;
+        bool exportOnly;
+    };
+    // Extensions in lower case. The full-size path registers no other
+    // format (no PNG, no GIF): PNG and WebP are the export's only.
+    static constexpr Entry kRegistry[] = {
+        {"bmp", &PhotoDecoders::bitmap, false},
+        {"ico", &PhotoDecoders::icon, false},
+        {"wmf", &PhotoDecoders::windowsMetafile, false},
+        {"emf", &PhotoDecoders::enhancedMetafile, false},
+        {"tif", &PhotoDecoders::tiff, false},
+        {"tiff", &PhotoDecoders::tiff, false},
+        {"png", &PhotoDecoders::png, true},
+        {"webp", &PhotoDecoders::webp, true},
+    };
+    const std::string lower = asciiLower(extension);
+    for (const Entry& entry : kRegistry) {
+        if (lower == entry.extension)
+            return entry.exportOnly && reading == PhotoReading::FullSize ? nullptr : &(decoders.*entry.decoder);
+    }
+    return nullptr;
 }
 
 } // namespace teintelle

@@ -24,6 +24,17 @@ std::int32_t ChargePhotoReduite(const std::string& path, TBitmap32& destination)
 // fichier ...", the surface's memory error, or a platform decoder's own).
 void LoadFromFile(const std::string& path, TBitmap32& surface, const PhotoDecoders& decoders);
 
+// Who asks for a photo's decoder by the photo's extension: the export reads
+// two formats more than the full-size path (PNG, WebP).
+enum class PhotoReading { FullSize, Export };
+
+// The decoder of the set that reads a photo of this extension (compared
+// without regard to letter case) in that reading, or nullptr when the
+// reading registers no such extension. JPEG is the engine's own: "jpg" and
+// "jpeg" are never the set's, nullptr as well.
+const PictureDecoder* decoderForExtension(const PhotoDecoders& decoders, const std::string& extension,
+                                          PhotoReading reading);
+
 // The extension as the full-size path sees it: the text after the last dot
 // of the file name, without the dot; empty when the name has no dot.
 std::string photoExtension(const std::string& path);

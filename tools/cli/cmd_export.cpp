@@ -171,8 +171,8 @@ bool needsPlatform(const std::string& photo)
 // The photos shared among the threads, and what each has done so far.
 class WorkQueue {
 public:
-    WorkQueue(const Plan& plan, const LutTable& table, std::int32_t taille, const PhotoReaders& readers)
-        : plan_(plan), table_(table), taille_(taille), readers_(readers), fractions_(plan.threads)
+    WorkQueue(const Plan& plan, const LutTable& table, std::int32_t taille, const PhotoDecoders& decoders)
+        : plan_(plan), table_(table), taille_(taille), decoders_(decoders), fractions_(plan.threads)
     {
     }
 
@@ -188,7 +188,7 @@ public:
                 failure = "même nom de sortie que « " + plan_.jobs[first].photo + " »";
             else {
                 try {
-                    exportPhoto(job.photo, job.output, table_, taille_, options, readers_);
+                    exportPhoto(job.photo, job.output, table_, taille_, options, decoders_);
                 } catch (const Error& error) {
                     failure = error.what();
                 }
@@ -243,7 +243,7 @@ private:
     const Plan& plan_;
     const LutTable& table_;
     std::int32_t taille_;
-    const PhotoReaders& readers_;
+    const PhotoDecoders& decoders_;
     std::atomic<std::size_t> next_{0};
     std::vector<std::atomic<double>> fractions_;
     std::mutex lock_;
@@ -267,15 +267,15 @@ int runExport(const std::vector<std::string>& args)
     if (!readEffect(arguments.words[0], table, taille))
         return 1;
 
-    PhotoReaders readers;
+    PhotoDecoders decoders;
 #if defined(TEINTELLE_HAS_PLATFORM_DECODERS)
     // Qt's start costs a tenth of a second: only for photos that need it.
     if (std::any_of(plan.jobs.begin(), plan.jobs.end(), [](const Job& job) { return needsPlatform(job.photo); })) {
         startOffscreenGui();
-        readers = platformPhotoReaders();
+        decoders = platformPhotoDecoders();
     }
 #endif
-    WorkQueue queue(plan, table, taille, readers);
+    WorkQueue queue(plan, table, taille, decoders);
     std::vector<std::thread> threads;
     for (unsigned t = 0; t < plan.threads; ++t)
         threads.emplace_back([&queue, t] { queue.work(t); });

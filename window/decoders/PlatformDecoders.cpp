@@ -297,28 +297,17 @@ PictureDecoder oneAtATime(DecodedPicture (*decode)(const std::string&))
 
 } // namespace
 
-PhotoReaders platformPhotoReaders()
-{
-    PhotoReaders readers;
-    readers.bitmap = decodeBitmap;
-    readers.icon = decodeIcon;
-    readers.tiff = decodeTiff;
-    readers.windowsMetafile = oneAtATime(decodeWindowsMetafile);
-    readers.enhancedMetafile = oneAtATime(decodeEnhancedMetafile);
-    // Photos with transparency are composited over white, as a TIFF is.
-    readers.png = decodePng;
-    readers.webp = decodeWebp;
-    return readers;
-}
-
 PhotoDecoders platformPhotoDecoders()
 {
     PhotoDecoders decoders;
     decoders.bitmap = decodeBitmap;
     decoders.icon = decodeIcon;
     decoders.tiff = decodeTiff;
-    decoders.windowsMetafile = decodeWindowsMetafile;
-    decoders.enhancedMetafile = decodeEnhancedMetafile;
+    decoders.windowsMetafile = oneAtATime(decodeWindowsMetafile);
+    decoders.enhancedMetafile = oneAtATime(decodeEnhancedMetafile);
+    // Photos with transparency are composited over white, as a TIFF is.
+    decoders.png = decodePng;
+    decoders.webp = decodeWebp;
     return decoders;
 }
 

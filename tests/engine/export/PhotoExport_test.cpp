@@ -35,12 +35,12 @@ protected:
     }
 
     std::string exportTo(const std::string& photo, const std::string& name, ExportOptions options = {},
-                         const PhotoReaders& readers = {})
+                         const PhotoDecoders& decoders = {})
     {
         const std::string out = folder.path(name);
         if (options.format == ExportFormat::Jpeg)
             options.format = exportFormatForName(name).value();
-        exportPhoto(photo, out, table, taille, options, readers);
+        exportPhoto(photo, out, table, taille, options, decoders);
         return out;
     }
 
@@ -183,10 +183,10 @@ TEST_F(PhotoExport, OtherPicturesAreTheWindowsFullSizeSurfaceMapped)
     };
     EXPECT_EQ(readPng(folder.path("bmp.png")).pixels, opaque(expected));
 
-    // A format of the platform: its reader's picture assigned as the window does.
-    PhotoReaders readers;
+    // A format of the platform: its decoder's picture assigned as the window does.
+    PhotoDecoders decoders;
     int calls = 0;
-    readers.png = [&](const std::string& path) {
+    decoders.png = [&](const std::string& path) {
         ++calls;
         EXPECT_EQ(path, folder.path("given.png"));
         DecodedPicture picture;
@@ -198,22 +198,72 @@ TEST_F(PhotoExport, OtherPicturesAreTheWindowsFullSizeSurfaceMapped)
         return picture;
     };
     const std::string given = folder.write("given.png", {1, 2, 3});
-    const ReadBack out = readPng(exportTo(given, "given-out.png", {}, readers));
+    const ReadBack out = readPng(exportTo(given, "given-out.png", {}, decoders));
     EXPECT_EQ(calls, 1);
     TBitmap32 assigned;
-    Assign(assigned, readers.png(given));
+    Assign(assigned, decoders.png(given));
     EXPECT_EQ(out.pixels, graded({assigned.Bits(), assigned.Bits() + 15}, 5, 3));
 
     EXPECT_THROW(
         {
             try {
-                exportTo(folder.write("photo.webp", {1, 2, 3}), "webp.png", {}, readers);
+                exportTo(folder.write("photo.webp", {1, 2, 3}), "webp.png", {}, decoders);
             } catch (const Error& e) {
                 EXPECT_STREQ(e.what(), "Aucun décodeur d'image installé pour l'extension .webp");
                 throw;
             }
         },
         Error);
+}
+
+// Each format left to the set goes to its own decoder there, its extension
+// compared without regard to letter case; a BMP by its content.
+TEST_F(PhotoExport, EachExtensionGoesToItsDecoderOfTheSet)
+{
+    std::string asked;
+    const auto standIn = [&asked](const char* which) {
+        return [&asked, which](const std::string&) {
+            asked = which;
+            DecodedPicture picture;
+            picture.format = PictureFormat::Tiff;
+            picture.width = 2;
+            picture.height = 1;
+            picture.pixels = {0xFF102030u, 0xFF405060u};
+            return picture;
+        };
+    };
+    PhotoDecoders decoders;
+    decoders.bitmap = standIn("bitmap");
+    decoders.icon = standIn("icon");
+    decoders.tiff = standIn("tiff");
+    decoders.windowsMetafile = standIn("windowsMetafile");
+    decoders.enhancedMetafile = standIn("enhancedMetafile");
+    decoders.png = standIn("png");
+    decoders.webp = standIn("webp");
+    const std::vector<std::uint8_t> content(100, 'z');
+    const struct Case {
+        const char* name;
+        std::vector<std::uint8_t> bytes;
+        const char* decoder;
+    } cases[] = {
+        {"a.bmp", content, "bitmap"},
+        {"b.Ico", content, "icon"},
+        {"c.tif", content, "tiff"},
+        {"d.TIFF", content, "tiff"},
+        {"e.wmf", content, "windowsMetafile"},
+        {"f.EMF", content, "enhancedMetafile"},
+        {"g.png", content, "png"},
+        {"h.WebP", content, "webp"},
+        {"i.png", bmp24(3, 3), "bitmap"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        asked.clear();
+        const ReadBack out =
+            readPng(exportTo(folder.write(c.name, c.bytes), std::string(c.name) + "-out.png", {}, decoders));
+        EXPECT_EQ(asked, c.decoder);
+        EXPECT_EQ(out.width, 2);
+    }
 }
 
 TEST_F(PhotoExport, OrientationAndProfileAreCarriedIntoEveryFormat)
@@ -245,8 +295,8 @@ TEST_F(PhotoExport, MetadataOfOtherFormatsIsReadFromTheFile)
                             "xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\"/></x:xmpmeta>";
     const std::string photo = folder.path("photo.tif");
     writeTiff(photo, 24, 16, smallIccProfile(), xmp, 8);
-    PhotoReaders readers;
-    readers.tiff = [](const std::string&) {
+    PhotoDecoders decoders;
+    decoders.tiff = [](const std::string&) {
         DecodedPicture picture;
         picture.format = PictureFormat::Tiff;
         picture.width = 24;
@@ -254,7 +304,7 @@ TEST_F(PhotoExport, MetadataOfOtherFormatsIsReadFromTheFile)
         picture.pixels.assign(24 * 16, 0xFF336699u);
         return picture;
     };
-    const ReadBack jpeg = readOutput(exportTo(photo, "out.jpg", {}, readers));
+    const ReadBack jpeg = readOutput(exportTo(photo, "out.jpg", {}, decoders));
     EXPECT_EQ(jpeg.icc, smallIccProfile());
     // The orientation goes with the EXIF; the TIFF's layout tags do not.
     ASSERT_FALSE(jpeg.exif.empty());
@@ -263,7 +313,7 @@ TEST_F(PhotoExport, MetadataOfOtherFormatsIsReadFromTheFile)
     const std::vector<std::uint8_t> tag = little ? std::vector<std::uint8_t>{0x12, 0x01, 3, 0, 1, 0, 0, 0, 8, 0}
                                                  : std::vector<std::uint8_t>{0x01, 0x12, 0, 3, 0, 0, 0, 1, 0, 8};
     EXPECT_NE(std::search(jpeg.exif.begin(), jpeg.exif.end(), tag.begin(), tag.end()), jpeg.exif.end());
-    const ReadBack png = readOutput(exportTo(photo, "out.png", {}, readers));
+    const ReadBack png = readOutput(exportTo(photo, "out.png", {}, decoders));
     EXPECT_EQ(png.icc, smallIccProfile());
     EXPECT_EQ(png.xmp, xmp);
 }

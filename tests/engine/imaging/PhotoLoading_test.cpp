@@ -252,6 +252,31 @@ TEST(LoadFromFile, EachLoadReadsWithTheSetItIsGiven)
     EXPECT_EQ(error, "Aucun décodeur d'image installé pour l'extension .tif");
 }
 
+TEST(LoadFromFile, TheExportsOwnFormatsStayUnknownWithTheirDecodersInTheSet)
+{
+    // The set carries the export's PNG and WebP decoders too; the full-size
+    // path never asks them.
+    TempFolder folder;
+    PhotoDecoders decoders;
+    int calls = 0;
+    decoders.png = decoders.webp = [&calls](const std::string&) {
+        ++calls;
+        return DecodedPicture{};
+    };
+    for (const char* name : {"a.png", "b.WebP", "c.PNG"}) {
+        SCOPED_TRACE(name);
+        TBitmap32 surface;
+        try {
+            LoadFromFile(folder.write(name, encodeJpeg({8, 8})), surface, decoders);
+            ADD_FAILURE() << "loaded";
+        } catch (const Error& e) {
+            EXPECT_EQ(std::string(e.what()), "Extension de fichier image inconnue (." + photoExtension(name) + ")");
+        }
+        EXPECT_TRUE(surface.Empty());
+    }
+    EXPECT_EQ(calls, 0);
+}
+
 TEST(LoadFromFile, AFileThatCannotBeOpenedNamesItselfAndTheReason)
 {
     TempFolder folder;

@@ -13,6 +13,10 @@
 #include <QImageWriter>
 #include <QtTest>
 
+#include <algorithm>
+#include <atomic>
+#include <thread>
+
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -366,6 +370,37 @@ private slots:
         QCOMPARE(surface.pixel(35, 25), 0xFF0000FFu); // inside the rectangle: blue, opaque
         QCOMPARE(surface.pixel(2, 2), 0x00FFFFFFu);   // outside: white, transparent
         QCOMPARE(surface.pixel(90, 45), 0x00FFFFFFu);
+    }
+
+    // The export reads with the same set from its own threads, while the
+    // window may load a metafile: every load gives the picture a lone load gives.
+    void metafilesLoadOnSeveralThreadsAtOnce()
+    {
+        TempFolder folder;
+        const std::string paths[] = {folder.write("m.wmf", blueRectangleWmf(64, 48)),
+                                     folder.write("m.emf", blueRectangleEmf(64, 48))};
+        std::vector<std::vector<TColor32>> alone;
+        for (const std::string& path : paths) {
+            TBitmap32 surface;
+            QCOMPARE(loadError(path, surface), QString());
+            alone.emplace_back(surface.Bits(), surface.Bits() + 64 * 48);
+        }
+        constexpr int kThreads = 4, kLoads = 40;
+        std::atomic<int> differing{0};
+        std::vector<std::thread> threads;
+        for (int t = 0; t < kThreads; ++t)
+            threads.emplace_back([&, t] {
+                for (int i = 0; i < kLoads; ++i) {
+                    const std::size_t which = std::size_t(t + i) % 2;
+                    TBitmap32 surface;
+                    const bool same = loadError(paths[which], surface).isEmpty() && surface.Width() == 64
+                                      && std::equal(alone[which].begin(), alone[which].end(), surface.Bits());
+                    differing += same ? 0 : 1;
+                }
+            });
+        for (auto& thread : threads)
+            thread.join();
+        QCOMPARE(differing.load(), 0);
     }
 
     void decoderErrors_data()
