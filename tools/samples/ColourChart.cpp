@@ -1,12 +1,9 @@
 #include "samples/ColourChart.h"
 
+#include "jpeg/JpegCompressor.h"
+
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <stdexcept>
-
-#include <jpeglib.h>
 
 namespace teintelle::samples {
 
@@ -103,40 +100,17 @@ private:
     std::vector<Rgb8> pixels_;
 };
 
-[[noreturn]] void compressorError(j_common_ptr info)
-{
-    char message[JMSG_LENGTH_MAX];
-    (*info->err->format_message)(info, message);
-    throw std::runtime_error(message);
-}
-
 std::vector<std::uint8_t> compress(const Chart& chart)
 {
-    jpeg_compress_struct info{};
-    jpeg_error_mgr errors{};
-    info.err = jpeg_std_error(&errors);
-    errors.error_exit = compressorError;
-    jpeg_create_compress(&info);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&info, &buffer, &size);
-    info.image_width = kChartWidth;
-    info.image_height = kChartHeight;
-    info.input_components = 3;
-    info.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, 92, TRUE);
-    info.dct_method = JDCT_IFAST;
-    jpeg_start_compress(&info, TRUE);
-    while (info.next_scanline < info.image_height) {
-        JSAMPROW row = const_cast<JSAMPROW>(reinterpret_cast<const JSAMPLE*>(chart.row(int(info.next_scanline))));
-        jpeg_write_scanlines(&info, &row, 1);
-    }
-    jpeg_finish_compress(&info);
-    std::vector<std::uint8_t> bytes(buffer, buffer + size);
-    jpeg_destroy_compress(&info);
-    std::free(buffer);
-    return bytes;
+    jpeg::JpegSettings settings;
+    settings.width = kChartWidth;
+    settings.height = kChartHeight;
+    settings.components = 3;
+    settings.inColorSpace = JCS_RGB;
+    settings.quality = 92;
+    settings.dctMethod = JDCT_IFAST;
+    return jpeg::compressJpeg(settings,
+                              [&chart](int y) { return reinterpret_cast<const std::uint8_t*>(chart.row(y)); });
 }
 
 } // namespace

@@ -1,19 +1,18 @@
 #pragma once
-// Photo files made by the tests themselves: JPEGs written with libjpeg's
-// compressor, BMPs written byte by byte.
+// Photo files made by the tests themselves: JPEGs made in memory by libjpeg's
+// compressor ("jpeg/JpegCompressor.h"), BMPs written byte by byte.
 
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include <jpeglib.h>
-
 #include "common/TempFolder.h"
+#include "jpeg/JpegCompressor.h"
 
 namespace teintelle::fixtures {
 
@@ -49,67 +48,49 @@ inline int componentCount(JpegKind kind)
     }
 }
 
-[[noreturn]] inline void fixtureError(j_common_ptr) { throw std::runtime_error("libjpeg compressor error"); }
+// What the compressor is asked for a photo of this shape.
+inline jpeg::JpegSettings jpegSettings(const JpegSpec& shape)
+{
+    jpeg::JpegSettings settings;
+    settings.width = shape.width;
+    settings.height = shape.height;
+    settings.components = componentCount(shape.kind);
+    settings.inColorSpace = settings.components == 1 ? JCS_GRAYSCALE
+                          : settings.components == 3 ? JCS_RGB
+                          : settings.components == 4 ? JCS_CMYK
+                                                     : JCS_UNKNOWN;
+    if (shape.kind == JpegKind::Ycck)
+        settings.fileColorSpace = JCS_YCCK;
+    if (shape.kind == JpegKind::TwoComponents)
+        settings.fileColorSpace = JCS_UNKNOWN;
+    if (shape.kind == JpegKind::Rgb444)
+        settings.sampling = {{1, 1}, {1, 1}, {1, 1}};
+    settings.quality = shape.quality;
+    settings.dctMethod = JDCT_ISLOW;
+    settings.progressive = shape.progressive;
+    if (!shape.exif.empty()) {
+        std::vector<std::uint8_t> segment{'E', 'x', 'i', 'f', 0, 0};
+        segment.insert(segment.end(), shape.exif.begin(), shape.exif.end());
+        settings.markers.push_back({JPEG_APP0 + 1, std::move(segment)});
+    }
+    settings.icc = shape.icc;
+    return settings;
+}
 
 // scans: an optional scan script (progressive files with a chosen number of scans).
 inline std::vector<std::uint8_t> encodeJpeg(const JpegSpec& shape, const std::vector<jpeg_scan_info>* scans = nullptr)
 {
-    jpeg_compress_struct cinfo{};
-    jpeg_error_mgr errors{};
-    cinfo.err = jpeg_std_error(&errors);
-    errors.error_exit = fixtureError; // the compressor is given valid data only
-    jpeg_create_compress(&cinfo);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&cinfo, &buffer, &size);
-
-    const int components = componentCount(shape.kind);
-    cinfo.image_width = JDIMENSION(shape.width);
-    cinfo.image_height = JDIMENSION(shape.height);
-    cinfo.input_components = components;
-    cinfo.in_color_space = components == 1 ? JCS_GRAYSCALE
-                         : components == 3 ? JCS_RGB
-                         : components == 4 ? JCS_CMYK
-                                           : JCS_UNKNOWN;
-    jpeg_set_defaults(&cinfo);
-    if (shape.kind == JpegKind::Ycck)
-        jpeg_set_colorspace(&cinfo, JCS_YCCK);
-    if (shape.kind == JpegKind::TwoComponents)
-        jpeg_set_colorspace(&cinfo, JCS_UNKNOWN);
-    if (shape.kind == JpegKind::Rgb444) {
-        for (int c = 0; c < 3; ++c)
-            cinfo.comp_info[c].h_samp_factor = cinfo.comp_info[c].v_samp_factor = 1;
-    }
-    jpeg_set_quality(&cinfo, shape.quality, TRUE);
-    cinfo.dct_method = JDCT_ISLOW;
-    if (scans != nullptr) {
-        cinfo.scan_info = scans->data();
-        cinfo.num_scans = int(scans->size());
-    } else if (shape.progressive) {
-        jpeg_simple_progression(&cinfo);
-    }
-    jpeg_start_compress(&cinfo, TRUE);
-    if (!shape.exif.empty()) {
-        std::vector<std::uint8_t> segment{'E', 'x', 'i', 'f', 0, 0};
-        segment.insert(segment.end(), shape.exif.begin(), shape.exif.end());
-        jpeg_write_marker(&cinfo, JPEG_APP0 + 1, segment.data(), unsigned(segment.size()));
-    }
-    if (!shape.icc.empty())
-        jpeg_write_icc_profile(&cinfo, shape.icc.data(), unsigned(shape.icc.size()));
-    std::vector<JSAMPLE> row(std::size_t(shape.width) * components);
-    while (cinfo.next_scanline < cinfo.image_height) {
-        const int y = int(cinfo.next_scanline);
+    jpeg::JpegSettings settings = jpegSettings(shape);
+    if (scans != nullptr)
+        settings.scans = *scans;
+    const int components = settings.components;
+    std::vector<std::uint8_t> row(std::size_t(shape.width) * components);
+    return jpeg::compressJpeg(settings, [&](int y) {
         for (int x = 0; x < shape.width; ++x)
             for (int c = 0; c < components; ++c)
                 row[std::size_t(x) * components + c] = sample(x, y, c);
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_write_scanlines(&cinfo, rows, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    std::vector<std::uint8_t> bytes(buffer, buffer + size);
-    jpeg_destroy_compress(&cinfo);
-    std::free(buffer);
-    return bytes;
+        return row.data();
+    });
 }
 
 // A valid progressive grayscale scan script of more than `atLeast` scans:
