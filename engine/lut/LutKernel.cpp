@@ -117,7 +117,7 @@ void LutKernel::enableVectorPath(std::int32_t n, float coef, Path wanted)
 std::vector<std::uint64_t> LutKernel::pairCorners(const std::uint8_t* entries, std::size_t pixelCount) const
 {
     const auto edge = std::size_t(n_);
-    if (path_ == Path::Portable || n_ > kLargestPairedEdge || pixelCount < edge * edge * edge)
+    if (path_ != Path::Avx512 || n_ > kLargestPairedEdge || pixelCount < edge * edge * edge)
         return {};
     std::vector<std::uint64_t> paired;
     try {
@@ -157,10 +157,7 @@ void LutKernel::map(const TColor32* source, TColor32* destination, std::size_t c
             mapAvx512(source, destination, count, entries);
         return;
     case Path::Avx2:
-        if (paired != nullptr)
-            mapAvx2Paired(source, destination, count, paired);
-        else
-            mapAvx2(source, destination, count, entries);
+        mapAvx2(source, destination, count, entries);
         return;
     case Path::Best:
     case Path::Portable:

@@ -27,10 +27,9 @@ constexpr std::size_t kLanes = 8;
 // 16-bit ones (vpmaddwd), cheaper than 32-bit ones on several processors.
 struct Lattice {
     __m256i edge, last, adjust, byteMask;
-    __m256i redGreenIndex;     // 1 and N as 16-bit pairs: red + N x green
-    __m256i redGreenOffset;    // 3 and 3N: the byte offset of red + N x green
-    __m256i plane, planeBytes; // N^2 and 3N^2
-    __m256i greenBytes;        // 3N
+    __m256i redGreenBytes; // 3 and 3N as 16-bit pairs: the byte offset of red + N x green
+    __m256i planeBytes;    // 3N^2
+    __m256i greenBytes;    // 3N
     __m256 coef;
     __m256 reciprocal; // 1 / coef in single precision
 };
@@ -42,9 +41,7 @@ TEINTELLE_AVX2 inline Lattice makeLattice(std::int32_t n, std::int32_t loAdjust,
     lattice.last = _mm256_set1_epi32(n - 1);
     lattice.adjust = _mm256_set1_epi32(loAdjust);
     lattice.byteMask = _mm256_set1_epi32(0xFF);
-    lattice.redGreenIndex = _mm256_set1_epi32(1 | n << 16);
-    lattice.redGreenOffset = _mm256_set1_epi32(3 | 3 * n << 16);
-    lattice.plane = _mm256_set1_epi32(n * n);
+    lattice.redGreenBytes = _mm256_set1_epi32(3 | 3 * n << 16);
     lattice.planeBytes = _mm256_set1_epi32(3 * n * n);
     lattice.greenBytes = _mm256_set1_epi32(3 * n);
     lattice.coef = _mm256_set1_ps(coef);
@@ -59,36 +56,30 @@ TEINTELLE_AVX2 inline __m256i lowerIndex(__m256i x, const Lattice& lattice)
     return _mm256_max_epi32(_mm256_setzero_si256(), scaled);
 }
 
-// red + N x green + N^2 x blue, weighted by strides (the index's or the byte
-// offset's): red and green side by side in each lane, one 16-bit pair product.
-TEINTELLE_AVX2 inline __m256i weightedSum(__m256i red, __m256i green, __m256i blue, __m256i redGreenStrides,
-                                          __m256i blueStride)
-{
-    const __m256i redGreen = _mm256_or_si256(red, _mm256_slli_epi32(green, 16));
-    return _mm256_add_epi32(_mm256_madd_epi16(redGreen, redGreenStrides), _mm256_mullo_epi32(blue, blueStride));
-}
-
-// Index of entry [red][green][blue]: red + N x (green + N x blue).
-TEINTELLE_AVX2 inline __m256i entryIndex(__m256i red, __m256i green, __m256i blue, const Lattice& lattice)
-{
-    return weightedSum(red, green, blue, lattice.redGreenIndex, lattice.plane);
-}
-
-// Its byte offset: three bytes an entry.
+// Byte offset of entry [red][green][blue], three bytes an entry:
+// 3 x (red + N x green + N^2 x blue), red and green side by side in each lane
+// for one 16-bit pair product.
 TEINTELLE_AVX2 inline __m256i entryOffset(__m256i red, __m256i green, __m256i blue, const Lattice& lattice)
 {
-    return weightedSum(red, green, blue, lattice.redGreenOffset, lattice.planeBytes);
+    const __m256i redGreen = _mm256_or_si256(red, _mm256_slli_epi32(green, 16));
+    return _mm256_add_epi32(_mm256_madd_epi16(redGreen, lattice.redGreenBytes),
+                            _mm256_mullo_epi32(blue, lattice.planeBytes));
 }
 
-// The far corner's offset from the near one's: one step up on each axis
-// whose lower index is below N - 1.
+// The step up of one axis, in bytes, where its lower index is below N - 1.
+TEINTELLE_AVX2 inline __m256i axisStep(__m256i lo, __m256i stride, const Lattice& lattice)
+{
+    return _mm256_and_si256(_mm256_cmpgt_epi32(lattice.last, lo), stride);
+}
+
+// The far corner's offset from the near one's: one step up on every axis.
 TEINTELLE_AVX2 inline __m256i farOffset(__m256i nearOffset, __m256i loRed, __m256i loGreen, __m256i loBlue,
                                         const Lattice& lattice)
 {
-    const auto step = [&](__m256i lo, __m256i stride)
-                          TEINTELLE_AVX2 { return _mm256_and_si256(_mm256_cmpgt_epi32(lattice.last, lo), stride); };
-    return _mm256_add_epi32(_mm256_add_epi32(nearOffset, step(loRed, _mm256_set1_epi32(3))),
-                            _mm256_add_epi32(step(loGreen, lattice.greenBytes), step(loBlue, lattice.planeBytes)));
+    const __m256i red = axisStep(loRed, _mm256_set1_epi32(3), lattice);
+    const __m256i greenBlue =
+        _mm256_add_epi32(axisStep(loGreen, lattice.greenBytes, lattice), axisStep(loBlue, lattice.planeBytes, lattice));
+    return _mm256_add_epi32(_mm256_add_epi32(nearOffset, red), greenBlue);
 }
 
 // The product k x d of four lanes, exact in double, rounded to nearest, ties
@@ -149,79 +140,37 @@ TEINTELLE_AVX2 inline Pixels loadPixels(const TColor32* source, const Lattice& l
     return _mm256_or_si256(out, channel<2>(p.blue, p.loBlue, near, far, lattice));
 }
 
-// Both corners read separately from the entries.
-struct TwoReads {
-    const std::uint8_t* entries;
-    const Lattice& lattice;
+// Eight pixels, their two corners read from the entries.
+TEINTELLE_AVX2 inline void mapBlock(const TColor32* source, TColor32* destination, const std::uint8_t* entries,
+                                    const Lattice& lattice)
+{
+    const Pixels p = loadPixels(source, lattice);
+    const __m256i nearOffset = entryOffset(p.loRed, p.loGreen, p.loBlue, lattice);
+    const auto* words = reinterpret_cast<const int*>(entries);
+    const __m256i near = _mm256_i32gather_epi32(words, nearOffset, 1);
+    const __m256i far = _mm256_i32gather_epi32(words, farOffset(nearOffset, p.loRed, p.loGreen, p.loBlue, lattice), 1);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(destination), outputPixels(p, near, far, lattice));
+}
 
-    TEINTELLE_AVX2 void operator()(const TColor32* source, TColor32* destination) const
-    {
-        const Pixels p = loadPixels(source, lattice);
-        const __m256i nearOffset = entryOffset(p.loRed, p.loGreen, p.loBlue, lattice);
-        const auto* words = reinterpret_cast<const int*>(entries);
-        const __m256i near = _mm256_i32gather_epi32(words, nearOffset, 1);
-        const __m256i far =
-            _mm256_i32gather_epi32(words, farOffset(nearOffset, p.loRed, p.loGreen, p.loBlue, lattice), 1);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(destination), outputPixels(p, near, far, lattice));
-    }
-};
-
-// One 64-bit word per pixel holds both corners: two gathers of four words
-// for eight pixels, then the near and far halves taken apart.
-struct PairedRead {
-    const std::uint64_t* paired;
-    const Lattice& lattice;
-
-    TEINTELLE_AVX2 void operator()(const TColor32* source, TColor32* destination) const
-    {
-        const Pixels p = loadPixels(source, lattice);
-        const __m256i index = entryIndex(p.loRed, p.loGreen, p.loBlue, lattice);
-        const auto* words = reinterpret_cast<const long long*>(paired);
-        const __m256i low = _mm256_i32gather_epi64(words, _mm256_castsi256_si128(index), 8);
-        const __m256i high = _mm256_i32gather_epi64(words, _mm256_extracti128_si256(index, 1), 8);
-        // Each half as four near words then four far words.
-        const __m256i nearThenFar = _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7);
-        const __m256i lowSorted = _mm256_permutevar8x32_epi32(low, nearThenFar);
-        const __m256i highSorted = _mm256_permutevar8x32_epi32(high, nearThenFar);
-        const __m256i near = _mm256_permute2x128_si256(lowSorted, highSorted, 0x20);
-        const __m256i far = _mm256_permute2x128_si256(lowSorted, highSorted, 0x31);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(destination), outputPixels(p, near, far, lattice));
-    }
-};
+} // namespace
 
 // Whole blocks of eight pixels in place; the last, partial one through a
 // block of its own, padded with black pixels (whose corners are entry 0 and
 // its far corner), so that nothing past the end of either row is touched.
-template <typename Block>
-TEINTELLE_AVX2 inline void mapInBlocksOfEight(const TColor32* source, TColor32* destination, std::size_t count,
-                                              const Block& block)
+TEINTELLE_AVX2 void LutKernel::mapAvx2(const TColor32* source, TColor32* destination, std::size_t count,
+                                       const std::uint8_t* entries) const
 {
+    const Lattice lattice = makeLattice(n_, loAdjust_, coef_, reciprocal_);
     std::size_t i = 0;
     for (; count - i >= kLanes; i += kLanes)
-        block(source + i, destination + i);
+        mapBlock(source + i, destination + i, entries, lattice);
     if (i == count)
         return;
     TColor32 in[kLanes] = {};
     TColor32 out[kLanes];
     std::memcpy(in, source + i, (count - i) * sizeof(TColor32));
-    block(in, out);
+    mapBlock(in, out, entries, lattice);
     std::memcpy(destination + i, out, (count - i) * sizeof(TColor32));
-}
-
-} // namespace
-
-TEINTELLE_AVX2 void LutKernel::mapAvx2(const TColor32* source, TColor32* destination, std::size_t count,
-                                       const std::uint8_t* entries) const
-{
-    const Lattice lattice = makeLattice(n_, loAdjust_, coef_, reciprocal_);
-    mapInBlocksOfEight(source, destination, count, TwoReads{entries, lattice});
-}
-
-TEINTELLE_AVX2 void LutKernel::mapAvx2Paired(const TColor32* source, TColor32* destination, std::size_t count,
-                                             const std::uint64_t* paired) const
-{
-    const Lattice lattice = makeLattice(n_, loAdjust_, coef_, reciprocal_);
-    mapInBlocksOfEight(source, destination, count, PairedRead{paired, lattice});
 }
 
 } // namespace teintelle
