@@ -110,6 +110,42 @@ BENCHMARK(BM_KernelCornerReads)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
+// The kernel alone, one thread, on a path forced: range(1) is the Path
+// (Portable, Avx2, Avx512), range(2) 1 for the paired words.
+void BM_KernelPath(benchmark::State& state)
+{
+    LutTable table;
+    std::int32_t taille = 0;
+    loadGrade(int(state.range(0)), table, taille);
+    const TBitmap32& source = photo();
+    const auto pixels = std::size_t(source.Width()) * std::size_t(source.Height());
+    std::vector<TColor32> out(pixels);
+    const auto path = LutKernel::Path(state.range(1));
+    const LutKernel kernel(taille, coefForSize(taille), path);
+    if (kernel.path() != path) {
+        state.SkipWithError("this path is not available on this processor");
+        return;
+    }
+    const auto* entries = reinterpret_cast<const std::uint8_t*>(table.data());
+    const std::vector<std::uint64_t> paired = state.range(2) != 0 ? kernel.pairCorners(entries, SIZE_MAX)
+                                                                  : std::vector<std::uint64_t>();
+    if (state.range(2) != 0 && paired.empty()) {
+        state.SkipWithError("no paired words on this path");
+        return;
+    }
+    for (auto _ : state) {
+        kernel.map(source.Bits(), out.data(), pixels, entries, paired.empty() ? nullptr : paired.data());
+        benchmark::DoNotOptimize(out.data());
+    }
+    countPixels(state, pixels);
+}
+BENCHMARK(BM_KernelPath)
+    ->ArgsProduct({{17, 33, 65},
+                   {int(LutKernel::Path::Portable), int(LutKernel::Path::Avx2), int(LutKernel::Path::Avx512)},
+                   {0, 1}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
 // The making of the paired words, once per application.
 void BM_PairCorners(benchmark::State& state)
 {

@@ -29,10 +29,27 @@ float slope(std::int32_t difference, float coef)
 
 LutKernel::LutKernel(std::int32_t n, float coef, Path path) : n_(n), coef_(coef)
 {
-    if (path == Path::Best)
-        enableVectorPath(n, coef);
-    if (!vectorised_)
+    enableVectorPath(n, coef, path);
+    if (path_ == Path::Portable)
         prepareTables(n, coef);
+}
+
+// AVX-512 first where present: it handles twice the pixels per instruction.
+LutKernel::Path LutKernel::availablePath(Path wanted)
+{
+    const bool avx512 = processorHasAvx512();
+    const bool avx2 = processorHasAvx2Fma();
+    switch (wanted) {
+    case Path::Best:
+        return avx512 ? Path::Avx512 : avx2 ? Path::Avx2 : Path::Portable;
+    case Path::Avx512:
+        return avx512 ? Path::Avx512 : Path::Portable;
+    case Path::Avx2:
+        return avx2 ? Path::Avx2 : Path::Portable;
+    case Path::Portable:
+        break;
+    }
+    return Path::Portable;
 }
 
 void LutKernel::prepareTables(std::int32_t n, float coef)
@@ -69,10 +86,12 @@ void LutKernel::prepareTables(std::int32_t n, float coef)
 // up, making the lower index m - 1: one adjustment covers both cases. d
 // rounds once either way. The slope, rounded twice (to extended, then to
 // single), and the reciprocal step, rounded once per operation, can differ in
-// rare cases. Every x and every difference is checked.
-void LutKernel::enableVectorPath(std::int32_t n, float coef)
+// rare cases. Every x and every difference is checked. The checks concern
+// the arithmetic, not the instruction set: they hold for both vector paths.
+void LutKernel::enableVectorPath(std::int32_t n, float coef, Path wanted)
 {
-    if (!processorHasAvx512() || !LutTable::fitsInMemoryLimit(n))
+    const Path available = availablePath(wanted);
+    if (available == Path::Portable || !LutTable::fitsInMemoryLimit(n))
         return;
     loAdjust_ = static_cast<long double>(coef) > 256.0L / n ? 1 : 0;
     for (std::int32_t x = 0; x < 256; ++x) {
@@ -92,13 +111,13 @@ void LutKernel::enableVectorPath(std::int32_t n, float coef)
         if (std::fma(residual, reciprocal_, estimate) != slope(difference, coef))
             return;
     }
-    vectorised_ = true;
+    path_ = available;
 }
 
 std::vector<std::uint64_t> LutKernel::pairCorners(const std::uint8_t* entries, std::size_t pixelCount) const
 {
     const auto edge = std::size_t(n_);
-    if (!vectorised_ || n_ > kLargestPairedEdge || pixelCount < edge * edge * edge)
+    if (path_ != Path::Avx512 || n_ > kLargestPairedEdge || pixelCount < edge * edge * edge)
         return {};
     std::vector<std::uint64_t> paired;
     try {
@@ -130,12 +149,21 @@ std::vector<std::uint64_t> LutKernel::pairCorners(const std::uint8_t* entries, s
 void LutKernel::map(const TColor32* source, TColor32* destination, std::size_t count,
                     const std::uint8_t* entries, const std::uint64_t* paired) const
 {
-    if (vectorised_ && paired != nullptr)
-        mapAvx512Paired(source, destination, count, paired);
-    else if (vectorised_)
-        mapAvx512(source, destination, count, entries);
-    else
-        mapPortable(source, destination, count, entries);
+    switch (path_) {
+    case Path::Avx512:
+        if (paired != nullptr)
+            mapAvx512Paired(source, destination, count, paired);
+        else
+            mapAvx512(source, destination, count, entries);
+        return;
+    case Path::Avx2:
+        mapAvx2(source, destination, count, entries);
+        return;
+    case Path::Best:
+    case Path::Portable:
+        break;
+    }
+    mapPortable(source, destination, count, entries);
 }
 
 void LutKernel::mapPortable(const TColor32* source, TColor32* destination, std::size_t count,
