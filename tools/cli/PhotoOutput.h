@@ -1,5 +1,5 @@
 #pragma once
-// What the photo commands (decode, apply, sheet) share: the platform
+// What the photo commands (decode, apply, sheet, export) share: the platform
 // decoders, and writing a surface as PPM or PNG. What needs Qt lives in
 // PhotoOutputQt.cpp, or in PhotoOutputNoQt.cpp for a build without it.
 

@@ -7,13 +7,11 @@
 #include "common/Error.h"
 #include "export/PhotoExport.h"
 #include "imaging/BmpDirect.h"
+#include "imaging/PhotoFile.h"
 #include "imaging/PhotoLoading.h"
 #include "lut/EffectRead.h"
 #include "lut/LutTable.h"
 
-#if defined(TEINTELLE_HAS_PLATFORM_DECODERS)
-#include "window/decoders/PlatformDecoders.h"
-#endif
 
 #include <algorithm>
 #include <atomic>
@@ -149,24 +147,26 @@ bool readEffect(const std::string& path, LutTable& table, std::int32_t& taille)
     return read.loaded();
 }
 
-#if defined(TEINTELLE_HAS_PLATFORM_DECODERS)
 // Whether the engine leaves the photo to the platform's readers: neither a
-// JPEG (by its content or its name) nor a 32-bit uncompressed BMP.
+// JPEG (by its content or its name) nor a 32-bit uncompressed BMP. The file
+// is opened as the export opens it, so that a pipe or a held file cannot
+// make the command wait here.
 bool needsPlatform(const std::string& photo)
 {
     const std::string extension = photoExtension(photo);
     if (extension == "jpg" || extension == "jpeg" || extension == "JPG" || extension == "JPEG")
         return false;
-    std::FILE* file = std::fopen(photo.c_str(), "rb");
-    if (file == nullptr)
-        return false; // its export fails before any reader is asked
     std::uint8_t header[kBmpHeaderSize] = {};
-    const std::size_t got = std::fread(header, 1, sizeof header, file);
-    std::fclose(file);
+    std::size_t got = 0;
+    try {
+        const PhotoFileHandle file = openPhotoFile(photo);
+        got = std::fread(header, 1, sizeof header, file.get());
+    } catch (const Error&) {
+        return false; // its export fails before any reader is asked
+    }
     const bool jpeg = got >= 3 && header[0] == 0xFF && header[1] == 0xD8 && header[2] == 0xFF;
     return !jpeg && !(got == sizeof header && startsAsBmp(header) && isDirectBmp(header));
 }
-#endif
 
 // The photos shared among the threads, and what each has done so far.
 class WorkQueue {
@@ -268,13 +268,9 @@ int runExport(const std::vector<std::string>& args)
         return 1;
 
     PhotoDecoders decoders;
-#if defined(TEINTELLE_HAS_PLATFORM_DECODERS)
-    // Qt's start costs a tenth of a second: only for photos that need it.
-    if (std::any_of(plan.jobs.begin(), plan.jobs.end(), [](const Job& job) { return needsPlatform(job.photo); })) {
-        startOffscreenGui();
-        decoders = platformPhotoDecoders();
-    }
-#endif
+    // The platform's start costs a tenth of a second: only for photos that need it.
+    if (std::any_of(plan.jobs.begin(), plan.jobs.end(), [](const Job& job) { return needsPlatform(job.photo); }))
+        decoders = photoDecoders();
     WorkQueue queue(plan, table, taille, decoders);
     std::vector<std::thread> threads;
     for (unsigned t = 0; t < plan.threads; ++t)

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 using namespace teintelle;
 using namespace teintelle::clitest;
 using namespace teintelle::fixtures;
@@ -121,6 +123,18 @@ TEST_F(ExportCommand, ManyPhotosIntoAFolderGoOnPastAFailure)
     for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder.path("out")))
         ++files;
     EXPECT_EQ(files, 5u); // nothing for the broken photo, no temporary
+}
+
+// A pipe named as a photo of the platform's formats: nothing waits for a
+// writer that never comes, the photo fails with its reason.
+TEST_F(ExportCommand, APipeNamedAsAPhotoFailsWithoutWaiting)
+{
+    const std::string tube = folder.path("tube.png");
+    ASSERT_EQ(::mkfifo(tube.c_str(), 0644), 0);
+    const CliRun run = runCli(folder.top(), {"export", effect, tube, "-o", "out.png"}, {}, {"timeout", "20"});
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_NE(run.err.find("« " + tube + " » : Erreur de lecture du flux"), std::string::npos) << run.err;
+    EXPECT_FALSE(std::filesystem::exists(folder.path("out.png")));
 }
 
 TEST_F(ExportCommand, ExistingFilesAreKeptUnlessForced)
