@@ -59,7 +59,9 @@ void writeEffects(const fs::path& folder, int size)
 
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
+    // An option is no folder name: "--help" would otherwise become a folder
+    // of samples (a folder named so is still reached as "./-name").
+    if (argc != 2 || argv[1][0] == '-' || argv[1][0] == '\0') {
         std::fprintf(stderr, "usage: teintelle-samples OUT_FOLDER\n");
         return 64;
     }

@@ -1,5 +1,6 @@
 // The sample effects read back through the program's reader, and the sample
 // photo through its quarter-size decode.
+#include "common/TempFolder.h"
 #include "imaging/PhotoLoading.h"
 #include "lut/CubeCheck.h"
 #include "lut/CubeReader.h"
@@ -7,10 +8,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <set>
 #include <string>
+
+#include <sys/wait.h>
 
 using namespace teintelle;
 namespace fs = std::filesystem;
@@ -89,4 +93,17 @@ TEST(SamplePhoto, TakesTheQuarterSizePath)
     TBitmap32 quarter;
     ASSERT_EQ(ChargePhotoReduite((kSamples / "Mire.jpg").string(), quarter), 4);
     EXPECT_GE(std::max(quarter.Width(), quarter.Height()), 1000);
+}
+
+// Options and an empty name are refused before anything is written: the
+// writer takes its one argument as the folder to fill.
+TEST(SampleWriter, AnOptionIsNoFolderName)
+{
+    test::TempFolder folder;
+    for (const std::string argument : {"--help", "-h", "''"}) {
+        const std::string command = "cd '" + folder.top() + "' && " + TEINTELLE_SAMPLES_PATH + " " + argument + " 2>/dev/null";
+        const int status = std::system(command.c_str());
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 64) << argument;
+    }
+    EXPECT_TRUE(fs::is_empty(folder.top()));
 }
