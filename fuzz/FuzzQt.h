@@ -3,6 +3,9 @@
 // under one QGuiApplication on the offscreen platform (a metafile that holds
 // text needs its fonts), never a display.
 
+#include "common/Error.h"
+#include "imaging/PhotoLoading.h"
+#include "imaging/TBitmap32.h"
 #include "window/decoders/PlatformDecoders.h"
 
 #include <QGuiApplication>
@@ -12,6 +15,7 @@
 #include <sanitizer/lsan_interface.h>
 
 #include <cstdlib>
+#include <string>
 
 namespace teintelle::fuzz {
 
@@ -40,6 +44,17 @@ inline const PhotoDecoders& platformDecoders()
 {
     static const PhotoDecoders decoders = platformPhotoDecoders();
     return decoders;
+}
+
+// One input: the file loaded as the window's full-size path loads it.
+inline void loadAsTheWindow(const std::string& path)
+{
+    TBitmap32 surface;
+    try {
+        LoadFromFile(path, surface, platformDecoders());
+    } catch (const Error&) {
+        // malformed files end with a message
+    }
 }
 
 } // namespace teintelle::fuzz

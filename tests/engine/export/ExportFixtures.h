@@ -5,9 +5,11 @@
 
 #include "imaging/PhotoFixtures.h"
 #include "imaging/TBitmap32.h"
+#include "lut/AppliqueLut.h"
 #include "lut/CubeReader.h"
 #include "lut/LutTable.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <sstream>
@@ -50,6 +52,18 @@ struct ReadBack {
     int lumaHorizontal = 0, lumaVertical = 0; // JPEG
     bool progressive = false;                 // JPEG
 };
+
+// What the window's mapping gives for every pixel of a decoded photo.
+inline std::vector<std::uint32_t> gradedPixels(const std::vector<std::uint32_t>& pixels, int width, int height,
+                                               const LutTable& table, std::int32_t taille)
+{
+    TBitmap32 source, destination;
+    source.SetSize(width, height);
+    std::copy(pixels.begin(), pixels.end(), source.Bits());
+    float coef = 0;
+    AppliqueLut(source, destination, table, taille, coef);
+    return {destination.Bits(), destination.Bits() + pixels.size()};
+}
 
 [[noreturn]] inline void readBackError(j_common_ptr) { throw std::runtime_error("libjpeg error in a test"); }
 

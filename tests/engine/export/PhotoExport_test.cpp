@@ -3,7 +3,6 @@
 #include "common/Error.h"
 #include "export/ExportFixtures.h"
 #include "imaging/PhotoLoading.h"
-#include "lut/AppliqueLut.h"
 
 #include <gtest/gtest.h>
 
@@ -26,12 +25,7 @@ protected:
     // What the window's mapping gives for every pixel of the decoded photo.
     std::vector<std::uint32_t> graded(const std::vector<std::uint32_t>& pixels, int width, int height) const
     {
-        TBitmap32 source, destination;
-        source.SetSize(width, height);
-        std::copy(pixels.begin(), pixels.end(), source.Bits());
-        float coef = 0;
-        AppliqueLut(source, destination, table, taille, coef);
-        return {destination.Bits(), destination.Bits() + pixels.size()};
+        return gradedPixels(pixels, width, height, table, taille);
     }
 
     std::string exportTo(const std::string& photo, const std::string& name, ExportOptions options = {},

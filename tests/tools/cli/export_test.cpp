@@ -4,7 +4,6 @@
 #include "common/Error.h"
 #include "export/ExportFixtures.h"
 #include "export/PhotoExport.h"
-#include "lut/AppliqueLut.h"
 
 #include <gtest/gtest.h>
 
@@ -53,14 +52,9 @@ protected:
         return bytes;
     }
 
-    std::vector<std::uint32_t> graded(std::vector<std::uint32_t> pixels, int width, int height) const
+    std::vector<std::uint32_t> graded(const std::vector<std::uint32_t>& pixels, int width, int height) const
     {
-        TBitmap32 source, destination;
-        source.SetSize(width, height);
-        std::copy(pixels.begin(), pixels.end(), source.Bits());
-        float coef = 0;
-        AppliqueLut(source, destination, table, taille, coef);
-        return {destination.Bits(), destination.Bits() + pixels.size()};
+        return gradedPixels(pixels, width, height, table, taille);
     }
 
     TempFolder folder;
