@@ -54,7 +54,8 @@ private:
 };
 
 // Runs `call` in a child process that is ended after `seconds`: "returned"
-// with what it gave, or "blocked".
+// with what it gave, "blocked", or "killed by signal N" when it died of
+// another signal.
 template <typename Call>
 std::string inChildWithin(unsigned seconds, Call call)
 {
@@ -77,8 +78,8 @@ std::string inChildWithin(unsigned seconds, Call call)
     ::close(link[0]);
     int status = 0;
     ::waitpid(child, &status, 0);
-    if (WIFSIGNALED(status) && WTERMSIG(status) == SIGALRM)
-        return "blocked";
+    if (WIFSIGNALED(status))
+        return WTERMSIG(status) == SIGALRM ? "blocked" : "killed by signal " + std::to_string(WTERMSIG(status));
     return "returned " + text;
 }
 

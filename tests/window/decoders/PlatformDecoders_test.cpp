@@ -3,6 +3,7 @@
 #include "window/decoders/PlatformDecoders.h"
 
 #include "common/Error.h"
+#include "common/LeasedFile.h"
 #include "imaging/PhotoLoading.h"
 #include "window/decoders/MetafileFixtures.h"
 #include "imaging/PhotoFixtures.h"
@@ -18,7 +19,6 @@
 #include <thread>
 
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace teintelle;
@@ -186,36 +186,21 @@ const PhotoDecoders& platform()
 // the error it ended with, "" for none, or what else became of it.
 QString loadUnderAddressLimit(const std::string& path, rlim_t limit, QSize& size)
 {
-    int link[2];
-    if (::pipe(link) != 0)
-        return "no pipe";
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::close(link[0]);
+    const std::string outcome = test::inChildWithin(120, [&] { // a child stuck for want of memory ends too
         const rlimit cap{limit, limit};
         ::setrlimit(RLIMIT_AS, &cap);
-        ::alarm(120); // a child stuck for want of memory ends too
-        std::string outcome;
         TBitmap32 surface;
         try {
             LoadFromFile(path, surface, platform());
-            outcome = std::to_string(surface.Width()) + " " + std::to_string(surface.Height());
+            return std::to_string(surface.Width()) + " " + std::to_string(surface.Height());
         } catch (const Error& e) {
-            outcome = std::string("error ") + e.what();
+            return std::string("error ") + e.what();
         }
-        const bool sent = ::write(link[1], outcome.data(), outcome.size()) == ssize_t(outcome.size());
-        ::_exit(sent ? 0 : 1);
-    }
-    ::close(link[1]);
-    QByteArray text;
-    char block[512];
-    for (ssize_t got; (got = ::read(link[0], block, sizeof block)) > 0;)
-        text.append(block, got);
-    ::close(link[0]);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    if (!WIFEXITED(status))
-        return QString("killed by signal %1").arg(WTERMSIG(status));
+    });
+    const std::string returned = "returned ";
+    if (outcome.rfind(returned, 0) != 0)
+        return QString::fromStdString(outcome);
+    const QByteArray text = QByteArray::fromStdString(outcome.substr(returned.size()));
     if (text.startsWith("error "))
         return QString::fromUtf8(text.mid(6));
     const auto sides = text.split(' ');
