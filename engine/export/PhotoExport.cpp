@@ -115,8 +115,10 @@ class Strength {
 public:
     explicit Strength(double s)
     {
-        for (int d = -255; d <= 255; ++d)
-            steps_[std::size_t(d + 255)] = std::int16_t(std::floor(double(d) * s + 0.5));
+        for (std::size_t i = 0; i < steps_.size(); ++i) {
+            const int difference = int(i) - 255;
+            steps_[i] = std::int16_t(std::floor(double(difference) * s + 0.5));
+        }
     }
     void blend(const TColor32* original, TColor32* graded, std::size_t count) const
     {
@@ -125,7 +127,8 @@ public:
             TColor32 out = o & 0xFF000000u;
             for (int shift = 0; shift <= 16; shift += 8) {
                 const int oc = int((o >> shift) & 0xFF), gc = int((g >> shift) & 0xFF);
-                out |= TColor32(oc + steps_[std::size_t(gc - oc + 255)]) << shift;
+                const int step = gc - oc + 255; // 0 to 510
+                out |= TColor32(oc + steps_[std::size_t(step)]) << shift;
             }
             graded[i] = out;
         }

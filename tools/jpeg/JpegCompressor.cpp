@@ -35,7 +35,7 @@ public:
     }
 
 private:
-    static constexpr std::size_t kChunk = 64 * 1024;
+    static constexpr std::size_t kChunk = std::size_t(64) * 1024;
 
     static VectorDestination& self(j_compress_ptr info) { return *static_cast<VectorDestination*>(info->client_data); }
 

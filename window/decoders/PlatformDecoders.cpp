@@ -69,7 +69,7 @@ void prepare(QImageReader& reader, const RasterFile& file)
     // The named format's reader only: a PNG named .bmp is not a bitmap.
     reader.setAutoDetectImageFormat(false);
     // Qt never allocates more than a surface may hold.
-    reader.setAllocationLimit(int(TBitmap32::kMaxPixels * 4 / (1024 * 1024)));
+    reader.setAllocationLimit(int(TBitmap32::kMaxPixels * 4 / (std::int64_t(1024) * 1024)));
     if (file.imageNumber != 0)
         reader.jumpToImage(file.imageNumber);
 }

@@ -31,7 +31,7 @@ protected:
     std::string exportTo(const std::string& photo, const std::string& name, ExportOptions options = {},
                          const PhotoDecoders& decoders = {})
     {
-        const std::string out = folder.path(name);
+        std::string out = folder.path(name);
         if (options.format == ExportFormat::Jpeg)
             options.format = exportFormatForName(name).value();
         exportPhoto(photo, out, table, taille, options, decoders);
@@ -167,7 +167,7 @@ TEST_F(PhotoExport, OtherPicturesAreTheWindowsFullSizeSurfaceMapped)
     const std::string bmp = folder.write("direct.bmp", bmp32(31, 17, true));
     TBitmap32 surface;
     LoadFromFile(bmp, surface, PhotoDecoders{});
-    const std::vector<std::uint32_t> bmpPixels(surface.Bits(), surface.Bits() + 31 * 17);
+    const std::vector<std::uint32_t> bmpPixels(surface.Bits(), surface.Bits() + std::size_t(31) * 17);
     auto expected = graded(bmpPixels, 31, 17);
     EXPECT_EQ(readPng(exportTo(bmp, "bmp.png")).pixels.size(), expected.size());
     const auto opaque = [](std::vector<std::uint32_t> p) {
@@ -295,7 +295,7 @@ TEST_F(PhotoExport, MetadataOfOtherFormatsIsReadFromTheFile)
         picture.format = PictureFormat::Tiff;
         picture.width = 24;
         picture.height = 16;
-        picture.pixels.assign(24 * 16, 0xFF336699u);
+        picture.pixels.assign(std::size_t(24) * 16, 0xFF336699u);
         return picture;
     };
     const ReadBack jpeg = readOutput(exportTo(photo, "out.jpg", {}, decoders));

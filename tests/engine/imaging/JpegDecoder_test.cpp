@@ -169,7 +169,7 @@ TEST(ChargePhotoReduite, GrayscaleKeepsAtMost236Levels)
     const auto bytes = encodeJpeg({1024, 64, JpegKind::Gray, false, 100});
     TBitmap32 surface;
     ASSERT_EQ(ChargePhotoReduite(folder.write("g.jpg", bytes), surface), 4);
-    std::set<TColor32> levels(surface.Bits(), surface.Bits() + surface.Width() * surface.Height());
+    std::set<TColor32> levels(surface.Bits(), surface.Bits() + std::size_t(surface.Width()) * std::size_t(surface.Height()));
     EXPECT_LE(levels.size(), 236u);
     EXPECT_GT(levels.size(), 50u);
     for (TColor32 c : levels) {
@@ -207,7 +207,7 @@ TEST(ChargePhotoReduite, TruncatedFileDecodesAsTheLibraryCompletesIt)
         // one of them must be written by the decode.
         TBitmap32 surface;
         surface.SetSize(64, 64);
-        std::fill(surface.Bits(), surface.Bits() + 64 * 64, 0x12345678u);
+        std::fill(surface.Bits(), surface.Bits() + std::size_t(64) * 64, 0x12345678u);
         EXPECT_EQ(ChargePhotoReduite(folder.write("cut.jpg", bytes), surface), 4);
         expectSurfaceEquals(surface, referenceDecode(bytes, true));
     }

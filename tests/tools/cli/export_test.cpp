@@ -99,6 +99,7 @@ TEST_F(ExportCommand, ManyPhotosIntoAFolderGoOnPastAFailure)
 {
     std::filesystem::create_directory(folder.path("out"));
     std::vector<std::string> photos;
+    photos.reserve(5);
     for (int i = 0; i < 5; ++i)
         photos.push_back(folder.write("p" + std::to_string(i) + ".jpg", encodeJpeg({40 + 8 * i, 30, JpegKind::Rgb420})));
     const std::string broken = folder.write("broken.jpg", std::vector<std::uint8_t>(300, 'x'));

@@ -368,11 +368,12 @@ private slots:
         for (const std::string& path : paths) {
             TBitmap32 surface;
             QCOMPARE(loadError(path, surface), QString());
-            alone.emplace_back(surface.Bits(), surface.Bits() + 64 * 48);
+            alone.emplace_back(surface.Bits(), surface.Bits() + std::size_t(64) * 48);
         }
         constexpr int kThreads = 4, kLoads = 40;
         std::atomic<int> differing{0};
         std::vector<std::thread> threads;
+        threads.reserve(kThreads);
         for (int t = 0; t < kThreads; ++t)
             threads.emplace_back([&, t] {
                 for (int i = 0; i < kLoads; ++i) {
