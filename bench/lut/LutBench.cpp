@@ -83,9 +83,10 @@ BENCHMARK(BM_AppliqueLut)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
-// The kernel alone, one thread: range(1) 0 reads the two corners of a pixel
-// separately, 1 from the paired words (made once, outside the loop).
-void BM_KernelCornerReads(benchmark::State& state)
+// The kernel alone, one thread, over the photo through a table of
+// range(0)'s size: the two corners of a pixel read separately, or from the
+// paired words (made once, outside the loop) when `paired` is asked.
+void mapThePhoto(benchmark::State& state, LutKernel::Path path, bool paired)
 {
     LutTable table;
     std::int32_t taille = 0;
@@ -93,51 +94,36 @@ void BM_KernelCornerReads(benchmark::State& state)
     const TBitmap32& source = photo();
     const auto pixels = std::size_t(source.Width()) * std::size_t(source.Height());
     std::vector<TColor32> out(pixels);
-    const LutKernel kernel(taille, coefForSize(taille));
+    const LutKernel kernel(taille, coefForSize(taille), path);
+    if (path != LutKernel::Path::Best && kernel.path() != path) {
+        state.SkipWithError("this path is not available on this processor");
+        return;
+    }
     const auto* entries = reinterpret_cast<const std::uint8_t*>(table.data());
-    const std::vector<std::uint64_t> paired = state.range(1) != 0 ? kernel.pairCorners(entries, SIZE_MAX)
-                                                                  : std::vector<std::uint64_t>();
-    if (state.range(1) != 0 && paired.empty())
-        state.SkipWithError("no paired words: the vector path is off on this processor");
+    const std::vector<std::uint64_t> words = paired ? kernel.pairCorners(entries, SIZE_MAX) : std::vector<std::uint64_t>();
+    if (paired && words.empty()) {
+        state.SkipWithError("no paired words on this path");
+        return;
+    }
     for (auto _ : state) {
-        kernel.map(source.Bits(), out.data(), pixels, entries, paired.empty() ? nullptr : paired.data());
+        kernel.map(source.Bits(), out.data(), pixels, entries, words.empty() ? nullptr : words.data());
         benchmark::DoNotOptimize(out.data());
     }
     countPixels(state, pixels);
 }
+
+// The best path: range(1) 1 for the paired words.
+void BM_KernelCornerReads(benchmark::State& state) { mapThePhoto(state, LutKernel::Path::Best, state.range(1) != 0); }
 BENCHMARK(BM_KernelCornerReads)
     ->ArgsProduct({{17, 33, 65}, {0, 1}})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
-// The kernel alone, one thread, on a path forced: range(1) is the Path
-// (Portable, Avx2, Avx512), range(2) 1 for the paired words.
+// A path forced: range(1) is the Path (Portable, Avx2, Avx512), range(2) 1
+// for the paired words.
 void BM_KernelPath(benchmark::State& state)
 {
-    LutTable table;
-    std::int32_t taille = 0;
-    loadGrade(int(state.range(0)), table, taille);
-    const TBitmap32& source = photo();
-    const auto pixels = std::size_t(source.Width()) * std::size_t(source.Height());
-    std::vector<TColor32> out(pixels);
-    const auto path = LutKernel::Path(state.range(1));
-    const LutKernel kernel(taille, coefForSize(taille), path);
-    if (kernel.path() != path) {
-        state.SkipWithError("this path is not available on this processor");
-        return;
-    }
-    const auto* entries = reinterpret_cast<const std::uint8_t*>(table.data());
-    const std::vector<std::uint64_t> paired = state.range(2) != 0 ? kernel.pairCorners(entries, SIZE_MAX)
-                                                                  : std::vector<std::uint64_t>();
-    if (state.range(2) != 0 && paired.empty()) {
-        state.SkipWithError("no paired words on this path");
-        return;
-    }
-    for (auto _ : state) {
-        kernel.map(source.Bits(), out.data(), pixels, entries, paired.empty() ? nullptr : paired.data());
-        benchmark::DoNotOptimize(out.data());
-    }
-    countPixels(state, pixels);
+    mapThePhoto(state, LutKernel::Path(state.range(1)), state.range(2) != 0);
 }
 BENCHMARK(BM_KernelPath)
     ->ArgsProduct({{17, 33, 65},
