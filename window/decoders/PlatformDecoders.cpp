@@ -278,10 +278,12 @@ std::mutex& metafileLock()
     return lock;
 }
 
+} // namespace
+
 // A metafile's conversion and every drawing of it under the one lock.
-PictureDecoder oneAtATime(DecodedPicture (*decode)(const std::string&))
+PictureDecoder oneAtATime(PictureDecoder decode)
 {
-    return [decode](const std::string& path) {
+    return [decode = std::move(decode)](const std::string& path) {
         std::unique_lock<std::mutex> hold(metafileLock());
         DecodedPicture picture = decode(path);
         hold.unlock();
@@ -294,8 +296,6 @@ PictureDecoder oneAtATime(DecodedPicture (*decode)(const std::string&))
         return picture;
     };
 }
-
-} // namespace
 
 PhotoDecoders platformPhotoDecoders()
 {

@@ -15,4 +15,9 @@ namespace teintelle {
 // their own, run one at a time.
 PhotoDecoders platformPhotoDecoders();
 
+// The decoder and the drawing of what it gives (its render) made to run
+// under the one lock of the metafile libraries, which the set's WMF and EMF
+// decoders take: no two of them ever run at once, whichever thread calls.
+PictureDecoder oneAtATime(PictureDecoder decode);
+
 } // namespace teintelle

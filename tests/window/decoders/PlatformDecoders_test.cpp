@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 #include <sys/resource.h>
@@ -387,6 +388,38 @@ private slots:
         for (auto& thread : threads)
             thread.join();
         QCOMPARE(differing.load(), 0);
+    }
+
+    // Decoders under the metafile lock exclude each other, and so do the
+    // drawings of their pictures: two stand-ins, each noting how many calls
+    // are inside the lock at once, called from several threads.
+    void metafileLockLetsOneDecoderOrDrawingRunAtATime()
+    {
+        std::atomic<int> inside{0}, overlaps{0};
+        const auto occupy = [&] {
+            if (++inside > 1)
+                ++overlaps;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            --inside;
+        };
+        const auto standIn = [&](const std::string&) {
+            occupy();
+            DecodedPicture picture;
+            picture.render = [&](TBitmap32&, std::int32_t) { occupy(); };
+            return picture;
+        };
+        const PictureDecoder first = oneAtATime(standIn), second = oneAtATime(standIn);
+        std::vector<std::thread> threads;
+        threads.reserve(4);
+        for (int t = 0; t < 4; ++t)
+            threads.emplace_back([&, t] {
+                TBitmap32 canvas;
+                for (int i = 0; i < 10; ++i)
+                    ((t + i) % 2 ? first : second)("m.wmf").render(canvas, 0);
+            });
+        for (auto& thread : threads)
+            thread.join();
+        QCOMPARE(overlaps.load(), 0);
     }
 
     void decoderErrors_data()
