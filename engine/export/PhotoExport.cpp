@@ -26,13 +26,6 @@ namespace teintelle {
 
 namespace {
 
-std::string asciiLower(std::string text)
-{
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return char(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c); });
-    return text;
-}
-
 // Rows that fit the caches of both cores on the widest photos (a band of
 // 6000 pixels is 1.5 MiB in and as much out), and are few enough that the
 // memory of a baseline export stays flat whatever the photo's height.
@@ -73,7 +66,7 @@ std::unique_ptr<BandReader> openReader(const std::string& photo, PhotoFileHandle
     const std::size_t got = std::fread(header, 1, sizeof header, file.get());
     // A file named as a JPEG goes to the JPEG decoder whatever it holds, so
     // that it fails with the decoder's message, as in the window.
-    const std::string named = asciiLower(photoExtension(photo));
+    const std::string named = lowerCaseExtension(photo);
     if (startsAsJpeg(header, got) || named == "jpg" || named == "jpeg") {
         std::rewind(file.get());
         return openJpegReader(file.get());
@@ -312,7 +305,7 @@ void run(const std::string& photo, const std::string& output, const LutTable& ta
 
 std::optional<ExportFormat> exportFormatForName(const std::string& path)
 {
-    const std::string extension = asciiLower(photoExtension(path));
+    const std::string extension = lowerCaseExtension(path);
     if (extension == "jpg" || extension == "jpeg")
         return ExportFormat::Jpeg;
     if (extension == "png")

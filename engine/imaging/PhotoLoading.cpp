@@ -140,4 +140,6 @@ const PictureDecoder* decoderForExtension(const PhotoDecoders& decoders, const s
     return nullptr;
 }
 
+std::string lowerCaseExtension(const std::string& path) { return asciiLower(photoExtension(path)); }
+
 } // namespace teintelle

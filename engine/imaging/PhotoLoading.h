@@ -38,5 +38,8 @@ const PictureDecoder* decoderForExtension(const PhotoDecoders& decoders, const s
 // The extension as the full-size path sees it: the text after the last dot
 // of the file name, without the dot; empty when the name has no dot.
 std::string photoExtension(const std::string& path);
+// The same with its ASCII letters in lower case ("JPG" gives "jpg"), for the
+// choices that ignore the letter case.
+std::string lowerCaseExtension(const std::string& path);
 
 } // namespace teintelle

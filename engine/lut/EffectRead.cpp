@@ -12,15 +12,15 @@ namespace teintelle {
 EffectRead readEffectFile(const std::string& path, LutTable& table, std::int32_t& tailleTableLut)
 {
     try {
-        switch (loadCubeFile(path, table, tailleTableLut)) {
+        const CubeStatus status = loadCubeFile(path, table, tailleTableLut);
+        switch (status) {
         case CubeStatus::Loaded:
             return {EffectReadOutcome::Loaded, {}};
         case CubeStatus::FileMissing:
             return {EffectReadOutcome::Missing, {}};
         case CubeStatus::SizeNotFound:
-            return {EffectReadOutcome::Structure, std::string(structureMessage(CubeStatus::SizeNotFound))};
         case CubeStatus::DataNotFound:
-            return {EffectReadOutcome::Structure, std::string(structureMessage(CubeStatus::DataNotFound))};
+            return {EffectReadOutcome::Structure, std::string(structureMessage(status))};
         }
     } catch (const std::bad_alloc&) {
         return {EffectReadOutcome::Failed, lutmsg::kOutOfMemory};

@@ -41,7 +41,7 @@ TEINTELLE_AVX2 inline Lattice makeLattice(std::int32_t n, std::int32_t loAdjust,
     lattice.last = _mm256_set1_epi32(n - 1);
     lattice.adjust = _mm256_set1_epi32(loAdjust);
     lattice.byteMask = _mm256_set1_epi32(0xFF);
-    lattice.redGreenBytes = _mm256_set1_epi32(3 | 3 * n << 16);
+    lattice.redGreenBytes = _mm256_set1_epi32(3 | ((3 * n) << 16));
     lattice.planeBytes = _mm256_set1_epi32(3 * n * n);
     lattice.greenBytes = _mm256_set1_epi32(3 * n);
     lattice.coef = _mm256_set1_ps(coef);
@@ -172,5 +172,7 @@ TEINTELLE_AVX2 void LutKernel::mapAvx2(const TColor32* source, TColor32* destina
     mapBlock(in, out, entries, lattice);
     std::memcpy(destination + i, out, (count - i) * sizeof(TColor32));
 }
+
+#undef TEINTELLE_AVX2
 
 } // namespace teintelle

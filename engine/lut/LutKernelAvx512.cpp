@@ -172,4 +172,6 @@ TEINTELLE_AVX512 void LutKernel::mapAvx512Paired(const TColor32* source, TColor3
     }
 }
 
+#undef TEINTELLE_AVX512
+
 } // namespace teintelle

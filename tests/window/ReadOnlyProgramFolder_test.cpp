@@ -43,7 +43,8 @@ private slots:
         QTemporaryDir temporary;
         const QString folder = temporary.filePath(QStringLiteral("teintelle"));
         QVERIFY(QDir().mkpath(folder + QStringLiteral("/Effets")));
-        writeFile(folder + QStringLiteral("/Effets/Froid.cube"), cube2(false));
+        writeFile(folder + QStringLiteral("/Effets/Froid.cube"),
+                  "LUT_3D_SIZE 2\n" + QByteArray("0.0 0.5 1.0\n").repeated(8));
         const QString ini = folder + QStringLiteral("/Teintelle.ini");
         if (!settings.isEmpty())
             writeFile(ini, settings);

@@ -12,7 +12,6 @@
 #include "lut/EffectRead.h"
 #include "lut/LutTable.h"
 
-
 #include <algorithm>
 #include <atomic>
 #include <charconv>
@@ -153,8 +152,8 @@ bool readEffect(const std::string& path, LutTable& table, std::int32_t& taille)
 // make the command wait here.
 bool needsPlatform(const std::string& photo)
 {
-    const std::string extension = photoExtension(photo);
-    if (extension == "jpg" || extension == "jpeg" || extension == "JPG" || extension == "JPEG")
+    const std::string extension = lowerCaseExtension(photo);
+    if (extension == "jpg" || extension == "jpeg")
         return false;
     std::uint8_t header[kBmpHeaderSize] = {};
     std::size_t got = 0;

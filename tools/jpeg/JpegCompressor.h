@@ -48,7 +48,8 @@ struct JpegSettings {
 using JpegRowSource = std::function<const std::uint8_t*(int y)>;
 
 // The file's bytes. Throws std::runtime_error with libjpeg's message when
-// the compressor refuses the settings.
+// the compressor refuses the settings, or with its own when the sampling
+// list does not give one pair per component.
 std::vector<std::uint8_t> compressJpeg(const JpegSettings& settings, const JpegRowSource& rows);
 
 } // namespace teintelle::jpeg

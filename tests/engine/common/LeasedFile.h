@@ -6,6 +6,7 @@
 // user can do this to a file of their own, root to any file.
 
 #include <csignal>
+#include <exception>
 #include <string>
 
 #include <fcntl.h>
@@ -66,7 +67,16 @@ std::string inChildWithin(unsigned seconds, Call call)
     if (child == 0) {
         ::close(link[0]);
         ::alarm(seconds);
-        const std::string outcome = call();
+        // Whatever the call throws ends the child here: it must never go on
+        // to run the rest of the suite.
+        std::string outcome;
+        try {
+            outcome = call();
+        } catch (const std::exception& error) {
+            outcome = std::string("threw ") + error.what();
+        } catch (...) {
+            outcome = "threw";
+        }
         (void)!::write(link[1], outcome.data(), outcome.size());
         ::_exit(0);
     }

@@ -101,7 +101,7 @@ TEST(SampleWriter, AnOptionIsNoFolderName)
 {
     test::TempFolder folder;
     for (const std::string argument : {"--help", "-h", "''"}) {
-        const std::string command = "cd '" + folder.top() + "' && " + TEINTELLE_SAMPLES_PATH + " " + argument + " 2>/dev/null";
+        const std::string command = "cd '" + folder.top() + "' && '" + TEINTELLE_SAMPLES_PATH + "' " + argument + " 2>/dev/null";
         const int status = std::system(command.c_str());
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 64) << argument;
     }
