@@ -4,12 +4,15 @@
 // so a blocking open waits for the system's lease-break time (45 s by
 // default) while a non-blocking one fails at once with EWOULDBLOCK. Any
 // user can do this to a file of their own, root to any file.
+// Also the helpers of tests that run a case in a child process: ended after
+// a time, or as the unprivileged user "nobody".
 
 #include <csignal>
 #include <exception>
 #include <string>
 
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -53,6 +56,15 @@ private:
     pid_t holder_ = -1;
     bool held_ = false;
 };
+
+// In a child process run by root: becomes "nobody" (65534), for whom file
+// permissions hold. True when the process is not root, or no longer is.
+inline bool becomeUnprivileged()
+{
+    if (::geteuid() != 0)
+        return true;
+    return ::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0 && ::setuid(65534) == 0;
+}
 
 // Runs `call` in a child process that is ended after `seconds`: "returned"
 // with what it gave, "blocked", or "killed by signal N" when it died of

@@ -10,9 +10,7 @@
 
 #include <cstring>
 #include <fcntl.h>
-#include <grp.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace teintelle;
@@ -291,30 +289,13 @@ TEST(LoadFromFile, AFileThatCannotBeOpenedNamesItselfAndTheReason)
     ::chmod(locked.c_str(), 0);
     ::chmod(folder.top().c_str(), 0755);
     const std::string expected = "Impossible d'ouvrir le fichier \"" + locked + "\". Permission denied";
-    int pipeFds[2];
-    ASSERT_EQ(::pipe(pipeFds), 0);
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        ::close(pipeFds[0]);
-        if (::getuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
-            ::_exit(2);
+    const std::string message = test::inChildWithin(10, [&] {
+        if (!test::becomeUnprivileged())
+            return std::string("could not become an unprivileged user");
         TBitmap32 s;
-        const std::string message = loadError(locked, s);
-        (void)!::write(pipeFds[1], message.data(), message.size());
-        ::_exit(0);
-    }
-    ::close(pipeFds[1]);
-    std::string message;
-    char buffer[512];
-    for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;)
-        message.append(buffer, std::size_t(n));
-    ::close(pipeFds[0]);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    ASSERT_EQ(WEXITSTATUS(status), 0) << "could not become an unprivileged user";
-    EXPECT_EQ(message, expected);
+        return loadError(locked, s);
+    });
+    EXPECT_EQ(message, "returned " + expected);
 }
 
 // Nothing about a photo file may make the load wait: not the open (another

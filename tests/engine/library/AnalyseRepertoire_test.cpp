@@ -2,6 +2,7 @@
 
 #include "common/Error.h"
 #include "library/EffectNames.h"
+#include "common/LeasedFile.h"
 #include "common/TempFolder.h"
 #include "lut/CubeReader.h"
 
@@ -18,7 +19,6 @@
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/un.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace teintelle {
@@ -244,17 +244,10 @@ TEST(AnalyseRepertoire, UnreadableFolderKeepsItsNodeWithoutChildren)
     // The same case with the real permission check, run as a user the
     // permission applies to when the test runs as root.
     ASSERT_EQ(::chmod(tree.path("a/secret").c_str(), 0), 0);
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
-            ::_exit(2);
-        ::_exit(scan(tree.top()) == expected ? 0 : 1);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    const std::string asUser = test::inChildWithin(60, [&] {
+        return test::becomeUnprivileged() ? scan(tree.top()) : std::string("could not become nobody");
+    });
+    EXPECT_EQ(asUser, "returned " + expected);
 }
 
 TEST(AnalyseRepertoire, RefusedNodeEndsTheScanWithTheInsertErrorAndClosesEverything)

@@ -11,8 +11,6 @@
 #include <fstream>
 
 #include <sys/stat.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace teintelle;
@@ -63,36 +61,19 @@ TEST_F(CubeFile, AFileThatCannotBeOpenedRaisesTheOpenError)
     const auto path = write("locked.cube", test::identityCubeText(2));
     fs::permissions(path, fs::perms::none);
 
-    int channel[2];
-    ASSERT_EQ(::pipe(channel), 0);
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        ::close(channel[0]);
-        std::string message = "no error";
-        if (::setgid(65534) == 0 && ::setuid(65534) == 0) {
-            try {
-                LutTable table;
-                std::int32_t taille = 0;
-                loadCubeFile(path, table, taille);
-            } catch (const Error& error) {
-                message = error.what();
-            }
-        } else {
-            message = "could not become nobody";
+    const std::string message = test::inChildWithin(10, [&] {
+        if (!test::becomeUnprivileged())
+            return std::string("could not become nobody");
+        try {
+            LutTable table;
+            std::int32_t taille = 0;
+            loadCubeFile(path, table, taille);
+        } catch (const Error& error) {
+            return std::string(error.what());
         }
-        const auto written = ::write(channel[1], message.data(), message.size());
-        ::_exit(written == ssize_t(message.size()) ? 0 : 1);
-    }
-    ::close(channel[1]);
-    std::string message;
-    char buffer[512];
-    for (ssize_t got; (got = ::read(channel[0], buffer, sizeof buffer)) > 0;)
-        message.append(buffer, std::size_t(got));
-    ::close(channel[0]);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    EXPECT_EQ(message, "Impossible d'ouvrir le fichier \"" + path + "\". Permission denied");
+        return std::string("no error");
+    });
+    EXPECT_EQ(message, "returned Impossible d'ouvrir le fichier \"" + path + "\". Permission denied");
 }
 
 // Another program's lease on the file: a blocking open would wait for it
